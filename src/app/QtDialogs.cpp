@@ -1,0 +1,76 @@
+#include "app/QtDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+
+QString QtFilterFromPipes(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString pats = parts[i + 1];
+        pats.replace(';', ' ');
+        out << parts[i] + " (" + pats + ")";
+    }
+    return out.join(";;");
+}
+
+std::optional<std::string> QtDialogs::OpenFile(const FileDialogSpec& spec)
+{
+    QFileDialog dlg(parent_, QString::fromStdString(spec.title));
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setNameFilter(QtFilterFromPipes(spec.filter));
+    QString ext = QString::fromStdString(spec.defaultExt);
+    ext.remove(QRegularExpression("^\\*?\\."));
+    dlg.setDefaultSuffix(ext);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dlg.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> QtDialogs::SaveFile(const FileDialogSpec& spec)
+{
+    QFileDialog dlg(parent_, QString::fromStdString(spec.title));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setNameFilter(QtFilterFromPipes(spec.filter));
+    QString ext = QString::fromStdString(spec.defaultExt);
+    ext.remove(QRegularExpression("^\\*?\\."));
+    dlg.setDefaultSuffix(ext);
+    if (!spec.fileName.empty())
+        dlg.selectFile(QString::fromStdString(spec.fileName));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dlg.selectedFiles().first().toStdString();
+}
+
+void QtDialogs::MessageBox(const std::string& text)
+{
+    QMessageBox::information(parent_, QApplication::applicationName(), QString::fromStdString(text));
+}
+
+void QtDialogs::Information(const std::string& text)
+{
+    QMessageBox::information(parent_, QApplication::applicationName(), QString::fromStdString(text));
+}
+
+void QtDialogs::SystemMessageBox(const std::string& text, const std::string& caption)
+{
+    QMessageBox::information(parent_, QString::fromStdString(caption), QString::fromStdString(text));
+}
+
+std::string QtDialogs::InputBox(const std::string& caption, const std::string& prompt, const std::string& preset)
+{
+    bool ok = false;
+    const QString s = QInputDialog::getText(parent_, QString::fromStdString(caption), QString::fromStdString(prompt),
+                                            QLineEdit::Normal, QString::fromStdString(preset), &ok);
+    return ok ? s.toStdString() : preset;
+}
+
+void QtDialogs::ErrorBox(const std::string& text)
+{
+    QMessageBox::critical(parent_, QApplication::applicationName(), QString::fromStdString(text));
+}

@@ -1,0 +1,27 @@
+// Dialogs over QFileDialog, QMessageBox and QInputDialog.
+#pragma once
+
+#include <QString>
+
+#include "platform/Dialogs.h"
+
+class QWidget;
+
+class QtDialogs : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void SetParent(QWidget* parent) { parent_ = parent; }
+    std::optional<std::string> OpenFile(const FileDialogSpec& spec) override;
+    std::optional<std::string> SaveFile(const FileDialogSpec& spec) override;
+    void MessageBox(const std::string& text) override;
+    void Information(const std::string& text) override;
+    void SystemMessageBox(const std::string& text, const std::string& caption) override;
+    std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& preset) override;
+    void ErrorBox(const std::string& text) override;
+
+private:
+    QWidget* parent_;
+};
+
+// "Desc|*.a;*.b|Desc2|*.c" -> "Desc (*.a *.b);;Desc2 (*.c)"
+QString QtFilterFromPipes(const std::string& filter);

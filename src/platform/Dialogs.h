@@ -1,0 +1,70 @@
+// Standard dialogs, behind an interface so that tests can answer them.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct FileDialogSpec {
+    std::string filter;      // "Description|*.a;*.b|Description|*.c"
+    std::string defaultExt;  // without the dot, may be empty
+    std::string fileName;    // proposed name (save dialogs)
+    std::string title;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // The chosen file's full path, or nothing on cancel.
+    virtual std::optional<std::string> OpenFile(const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::string> SaveFile(const FileDialogSpec& spec) = 0;
+    // Modal message box with the application's caption.
+    virtual void MessageBox(const std::string& text) = 0;
+    // Plain information message.
+    virtual void Information(const std::string& text) = 0;
+    // Plain system message box with a caption of its own.
+    virtual void SystemMessageBox(const std::string& text, const std::string& caption) = 0;
+    // One-line input box; cancel gives the preset text.
+    virtual std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& preset) = 0;
+    // The standard error box for an error that ended a command.
+    virtual void ErrorBox(const std::string& text) = 0;
+};
+
+// Dialogs answered from queues; every call is recorded. An empty answer queue means cancel.
+class ScriptedDialogs : public Dialogs {
+public:
+    std::optional<std::string> OpenFile(const FileDialogSpec& spec) override { return Next(spec, openAnswers); }
+    std::optional<std::string> SaveFile(const FileDialogSpec& spec) override { return Next(spec, saveAnswers); }
+    void MessageBox(const std::string& text) override { messages.push_back(text); }
+    void Information(const std::string& text) override { messages.push_back(text); }
+    void SystemMessageBox(const std::string& text, const std::string& caption) override
+    {
+        messages.push_back(caption + ": " + text);
+    }
+    std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& preset) override
+    {
+        inputPrompts.push_back(prompt);
+        if (inputAnswers.empty())
+            return preset;
+        auto a = inputAnswers.front();
+        inputAnswers.pop_front();
+        return a ? *a : preset;
+    }
+    void ErrorBox(const std::string& text) override { errors.push_back(text); }
+
+    std::deque<std::optional<std::string>> openAnswers, saveAnswers, inputAnswers;
+    std::vector<FileDialogSpec> fileDialogs;
+    std::vector<std::string> messages, inputPrompts, errors;
+
+private:
+    std::optional<std::string> Next(const FileDialogSpec& spec, std::deque<std::optional<std::string>>& q)
+    {
+        fileDialogs.push_back(spec);
+        if (q.empty())
+            return std::nullopt;
+        auto a = q.front();
+        q.pop_front();
+        return a;
+    }
+};

@@ -1,0 +1,83 @@
+// What the core asks of the window: log lines in the three text boxes, modal messages, pending messages and
+// the options read from their controls at the moment of use. The main window implements it over its widgets;
+// tests use MemoryFrontend.
+#pragma once
+
+#include <array>
+#include <map>
+#include <string>
+#include <vector>
+
+enum class MemoId { Memo1, Memo2, Memo3 }; // explorer log, unpacker text box, analyzer log
+
+enum class OptionId {
+    LoadTextures,      // CheckBox4 "Load textures"
+    WriteOBJ,          // CheckBox5 "Write 3D models"
+    AssignFiles,       // CheckBox2
+    ConvertFormat,     // RadioGroup1 item index (-1..1)
+    OggQuality,        // ScrollBar1 position (0..1000)
+    ClearPrevious,     // CheckBox6 "Clear previous"
+    Legacy3DS,         // CheckBox14 "Legacy 3DS"
+    Legacy3DSTextures, // CheckBox7 "Export legacy ready texes"
+    ModelFormat,       // RadioGroup2 item index (0 OBJ, 1 3DS)
+    Triangles,         // CheckBox1 "Triangles"
+    Normals,           // CheckBox3 "normals"
+    DisplayStep,       // ScrollBar2 position (1..100)
+    Debug,             // debug switch (Debug value present)
+};
+
+class Frontend {
+public:
+    virtual ~Frontend() = default;
+    // Text is UTF-8.
+    virtual void AppendLine(MemoId memo, const std::string& line) = 0;
+    virtual void ClearMemo(MemoId memo) = 0;
+    // Modal message box with the application's caption.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // Plain system message box with a caption of its own.
+    virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
+    // Lets pending window messages run.
+    virtual void ProcessMessages() = 0;
+    // An option's current value (Booleans 0 or 1).
+    virtual int Option(OptionId id) = 0;
+};
+
+// In-memory frontend for tests: records everything, options default to the design defaults.
+class MemoryFrontend : public Frontend {
+public:
+    MemoryFrontend()
+    {
+        options[OptionId::OggQuality] = 100;
+        options[OptionId::Triangles] = 1;
+        options[OptionId::DisplayStep] = 1;
+    }
+    void AppendLine(MemoId memo, const std::string& line) override { memos[Index(memo)].push_back(line); }
+    void ClearMemo(MemoId memo) override { memos[Index(memo)].clear(); }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void MessageBox(const std::string& text, const std::string& caption) override
+    {
+        messages.push_back(caption + ": " + text);
+    }
+    void ProcessMessages() override
+    {
+        ++processCount;
+        if (onProcessMessages)
+            onProcessMessages();
+    }
+    int Option(OptionId id) override
+    {
+        auto it = options.find(id);
+        return it == options.end() ? 0 : it->second;
+    }
+
+    std::vector<std::string>& Lines(MemoId memo) { return memos[Index(memo)]; }
+
+    std::array<std::vector<std::string>, 3> memos;
+    std::vector<std::string> messages;
+    std::map<OptionId, int> options;
+    int processCount = 0;
+    void (*onProcessMessages)() = nullptr;
+
+private:
+    static size_t Index(MemoId m) { return static_cast<size_t>(m); }
+};

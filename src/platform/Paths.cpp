@@ -1,0 +1,135 @@
+#include "platform/Paths.h"
+
+#include <vector>
+
+namespace {
+
+// Code points of 0x80..0x9F in Windows-1252; 0 where the code page has no character (kept as U+0080 + n).
+constexpr char16_t kHigh[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D,
+    0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A,
+    0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+} // namespace
+
+std::string Win1252ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (unsigned char c : bytes) {
+        if (c < 0x80)
+            out += static_cast<char>(c);
+        else if (c < 0xA0)
+            AppendUtf8(out, kHigh[c - 0x80]);
+        else
+            AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_view storedName)
+{
+    std::vector<std::string> parts;
+    std::string cur;
+    auto flush = [&] {
+        if (cur.empty() || cur == ".") {
+            cur.clear();
+            return;
+        }
+        if (cur == "..")
+            cur = "__";
+        if (parts.empty() && cur.size() == 2 && cur[1] == ':')
+            cur.resize(1); // drive letter
+        std::string clean;
+        for (char ch : cur)
+            clean += ch == '\0' ? '_' : ch;
+        parts.push_back(Win1252ToUtf8(clean));
+        cur.clear();
+    };
+    for (char c : storedName) {
+        if (IsSep(c))
+            flush();
+        else
+            cur += c;
+    }
+    flush();
+    std::filesystem::path p = base;
+    if (parts.empty())
+        return p / "_";
+    for (auto& s : parts)
+        p /= std::filesystem::path(s);
+    return p;
+}
+
+std::string ExtractFileName(const std::string& name)
+{
+    const auto i = name.find_last_of("\\/");
+    return i == std::string::npos ? name : name.substr(i + 1);
+}
+
+std::string ExtractFilePath(const std::string& name)
+{
+    const auto i = name.find_last_of("\\/");
+    return i == std::string::npos ? std::string() : name.substr(0, i + 1);
+}
+
+std::string ExtractFileExt(const std::string& name)
+{
+    const auto i = name.find_last_of(".\\/");
+    if (i == std::string::npos || name[i] != '.')
+        return {};
+    return name.substr(i);
+}
+
+std::string ChangeFileExt(const std::string& name, const std::string& ext)
+{
+    const auto i = name.find_last_of(".\\/");
+    if (i == std::string::npos || name[i] != '.')
+        return name + ext;
+    return name.substr(0, i) + ext;
+}
+
+std::string UpperCase(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+std::string LowerCase(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string IntToHex(uint32_t value, int digits)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string s;
+    do {
+        s.insert(s.begin(), kHex[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    while (static_cast<int>(s.size()) < digits)
+        s.insert(s.begin(), '0');
+    return s;
+}

@@ -1,0 +1,156 @@
+#include "platform/Stream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+int64_t TStream::Size()
+{
+    const int64_t here = Seek(0, SeekOrigin::Current);
+    const int64_t end = Seek(0, SeekOrigin::End);
+    Seek(here, SeekOrigin::Begin);
+    return end;
+}
+
+void TStream::ReadBuffer(void* buffer, int64_t count)
+{
+    if (count > 0 && Read(buffer, count) != count)
+        throw EStreamError("Stream read error: " + Name());
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count)
+{
+    if (count > 0 && Write(buffer, count) != count)
+        throw EStreamError("Stream write error: " + Name());
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count)
+{
+    if (count == 0) {
+        source.SetPosition(0);
+        count = source.Size();
+    }
+    constexpr int64_t kChunk = 1 << 20;
+    std::vector<uint8_t> buf(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(count, 0), kChunk)));
+    int64_t left = count;
+    while (left > 0) {
+        const int64_t n = std::min<int64_t>(left, kChunk);
+        const int64_t got = source.Read(buf.data(), n);
+        if (got != n) {
+            WriteBuffer(buf.data(), got);
+            throw EStreamError("Stream read error: " + source.Name());
+        }
+        WriteBuffer(buf.data(), n);
+        left -= n;
+    }
+    return count;
+}
+
+// ---- TFileStream ----
+
+TFileStream::TFileStream(const std::string& path, Mode mode) : path_(path)
+{
+    const char* how = mode == OpenRead ? "rb" : mode == Create ? "w+b" : "r+b";
+    file_ = std::fopen(path.c_str(), how);
+    if (!file_) {
+        const char* why = std::strerror(errno);
+        if (mode == Create)
+            throw EStreamError("Cannot create file \"" + path + "\". " + why);
+        throw EStreamError("Cannot open file \"" + path + "\". " + why);
+    }
+    vbuf_.resize(1 << 16);
+    std::setvbuf(file_, vbuf_.data(), _IOFBF, vbuf_.size());
+}
+
+TFileStream::~TFileStream()
+{
+    if (file_)
+        std::fclose(file_);
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count)
+{
+    if (count <= 0)
+        return 0;
+    return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), file_));
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count)
+{
+    if (count <= 0)
+        return 0;
+    return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
+}
+
+int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin)
+{
+    const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+    if (!(origin == SeekOrigin::Current && offset == 0))
+        if (fseeko(file_, offset, whence) != 0)
+            throw EStreamError("Seek error: " + path_);
+    return static_cast<int64_t>(ftello(file_));
+}
+
+int64_t TFileStream::Size()
+{
+    std::fflush(file_);
+    struct stat st {};
+    if (fstat(fileno(file_), &st) != 0)
+        return TStream::Size();
+    return static_cast<int64_t>(st.st_size);
+}
+
+// ---- TMemoryStream ----
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count)
+{
+    const int64_t avail = static_cast<int64_t>(data_.size()) - pos_;
+    const int64_t n = std::min(count, avail);
+    if (n <= 0)
+        return 0;
+    std::memcpy(buffer, data_.data() + pos_, static_cast<size_t>(n));
+    pos_ += n;
+    return n;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count)
+{
+    if (count <= 0)
+        return 0;
+    const int64_t end = pos_ + count;
+    if (end > static_cast<int64_t>(data_.size()))
+        data_.resize(static_cast<size_t>(end));
+    std::memcpy(data_.data() + pos_, buffer, static_cast<size_t>(count));
+    pos_ = end;
+    return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, SeekOrigin origin)
+{
+    const int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? pos_ : Size();
+    pos_ = std::max<int64_t>(0, base + offset);
+    return pos_;
+}
+
+void TMemoryStream::SetSize(int64_t size)
+{
+    data_.resize(static_cast<size_t>(std::max<int64_t>(size, 0)));
+    pos_ = std::min<int64_t>(pos_, size);
+}
+
+void TMemoryStream::LoadFromFile(const std::string& path)
+{
+    TFileStream f(path, TFileStream::OpenRead);
+    const int64_t n = f.Size();
+    std::vector<uint8_t> bytes(static_cast<size_t>(n));
+    f.ReadBuffer(bytes.data(), n);
+    data_ = std::move(bytes);
+    pos_ = 0;
+}
+
+void TMemoryStream::SaveToFile(const std::string& path) const
+{
+    TFileStream f(path, TFileStream::Create);
+    f.WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+}

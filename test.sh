@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test:
+#  - the whole suite (window and OpenGL tests under Xvfb with Mesa's software renderer);
+#  - the core suites again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/install-deps.sh
+jobs=${JOBS:-$(nproc)}
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+export LIBGL_ALWAYS_SOFTWARE=1 QT_QPA_PLATFORM=xcb
+(cd build && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$jobs")
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVESH_SANITIZE=ON >/dev/null
+cmake --build build-asan -j "$jobs"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j "$jobs")

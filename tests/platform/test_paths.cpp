@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include "platform/Paths.h"
+
+namespace fs = std::filesystem;
+
+TEST(SafeJoin, StoredNamesStayInsideTheBase)
+{
+    const fs::path base = "/data/out";
+    EXPECT_EQ(SafeJoin(base, "sub\\dir\\file.wav"), fs::path("/data/out/sub/dir/file.wav"));
+    EXPECT_EQ(SafeJoin(base, "a/b.txt"), fs::path("/data/out/a/b.txt"));
+    EXPECT_EQ(SafeJoin(base, "..\\..\\etc\\passwd"), fs::path("/data/out/__/__/etc/passwd"));
+    EXPECT_EQ(SafeJoin(base, "\\root.txt"), fs::path("/data/out/root.txt"));
+    EXPECT_EQ(SafeJoin(base, "C:\\Windows\\x.dll"), fs::path("/data/out/C/Windows/x.dll"));
+    EXPECT_EQ(SafeJoin(base, "./x/./y"), fs::path("/data/out/x/y"));
+    EXPECT_EQ(SafeJoin(base, ""), fs::path("/data/out/_"));
+    EXPECT_EQ(SafeJoin(base, "\\\\"), fs::path("/data/out/_"));
+    for (const char* evil : {"..", "../..", "..\\", "/..", "a/../../.."}) {
+        const auto p = SafeJoin(base, evil).lexically_normal();
+        EXPECT_EQ(p.string().rfind("/data/out/", 0), 0u) << evil << " -> " << p;
+    }
+}
+
+TEST(CodePage, Windows1252DecodesToUtf8)
+{
+    EXPECT_EQ(Win1252ToUtf8("abc"), "abc");
+    EXPECT_EQ(Win1252ToUtf8("\xE9t\xE9"), "\xC3\xA9t\xC3\xA9"); // été
+    EXPECT_EQ(Win1252ToUtf8("\x80"), "\xE2\x82\xAC");           // euro sign
+    EXPECT_EQ(SafeJoin("/o", "caf\xE9.wav"), fs::path("/o/caf\xC3\xA9.wav"));
+}
+
+TEST(NameHelpers, DelphiStyleNameParts)
+{
+    EXPECT_EQ(ChangeFileExt("dir.x\\file.bin", ".txt"), "dir.x\\file.txt");
+    EXPECT_EQ(ChangeFileExt("dir.x/file", ".txt"), "dir.x/file.txt");
+    EXPECT_EQ(ExtractFileName("a\\b/c.wav"), "c.wav");
+    EXPECT_EQ(ExtractFilePath("a\\b/c.wav"), "a\\b/");
+    EXPECT_EQ(ExtractFileExt("a.b\\c"), "");
+    EXPECT_EQ(IntToHex(0xAB, 8), "000000AB");
+    EXPECT_EQ(IntToHex(0xFFFFFFFF, 8), "FFFFFFFF");
+    EXPECT_EQ(UpperCase("x.Sb0"), "X.SB0");
+}

@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include "platform/Stream.h"
+#include "support/TempDir.h"
+
+TEST(MemoryStream, PlainReadKeepsTheRestOfTheDestination)
+{
+    TMemoryStream s(std::vector<uint8_t>{1, 2, 3});
+    uint32_t v = 0xAABBCCDD;
+    EXPECT_EQ(s.ReadValue(v), 3);
+    EXPECT_EQ(v, 0xAA030201u);
+    uint16_t w = 7;
+    EXPECT_EQ(s.ReadValue(w), 0);
+    EXPECT_EQ(w, 7);
+}
+
+TEST(MemoryStream, ExactReadsAndCopiesRaiseAtTheEnd)
+{
+    TMemoryStream s(std::vector<uint8_t>{1, 0, 0, 0, 9});
+    EXPECT_EQ(s.ReadU32(), 1u);
+    EXPECT_THROW(s.ReadU32(), EStreamError);
+
+    TMemoryStream src(std::vector<uint8_t>(10, 5));
+    TMemoryStream dst;
+    src.SetPosition(4);
+    EXPECT_THROW(dst.CopyFrom(src, 7), EStreamError);
+    src.SetPosition(4);
+    TMemoryStream dst2;
+    EXPECT_EQ(dst2.CopyFrom(src, 6), 6);
+    EXPECT_EQ(dst2.Size(), 6);
+    TMemoryStream whole;
+    EXPECT_EQ(whole.CopyFrom(src, 0), 10); // 0: the whole source from its start
+}
+
+TEST(MemoryStream, WritesGrowAndSeeksClampAtZero)
+{
+    TMemoryStream s;
+    s.WriteValue<uint32_t>(0x04030201);
+    s.Seek(10, SeekOrigin::Begin);
+    s.WriteValue<uint8_t>(0xFF);
+    EXPECT_EQ(s.Size(), 11);
+    EXPECT_EQ(s.Bytes()[0], 1);
+    EXPECT_EQ(s.Bytes()[5], 0);
+    EXPECT_EQ(s.Seek(-100, SeekOrigin::Current), 0);
+}
+
+TEST(FileStream, MissingFileNamesTheFileInTheError)
+{
+    TempDir dir;
+    const auto missing = dir.file("nothing.bf");
+    try {
+        TFileStream f(missing, TFileStream::OpenRead);
+        FAIL() << "no error";
+    } catch (const EStreamError& e) {
+        EXPECT_NE(std::string(e.what()).find(missing), std::string::npos);
+    }
+}
+
+TEST(FileStream, RoundTripWithSeekAndSize)
+{
+    TempDir dir;
+    const auto name = dir.file("a.bin");
+    {
+        TFileStream f(name, TFileStream::Create);
+        for (uint32_t i = 0; i < 100000; ++i)
+            f.WriteValue(i);
+        EXPECT_EQ(f.Size(), 400000);
+    }
+    TFileStream f(name, TFileStream::OpenRead);
+    EXPECT_EQ(f.Size(), 400000);
+    f.Seek(4 * 99999, SeekOrigin::Begin);
+    EXPECT_EQ(f.ReadU32(), 99999u);
+    uint32_t v = 123;
+    EXPECT_EQ(f.ReadValue(v), 0);
+    EXPECT_EQ(v, 123u);
+    EXPECT_THROW(f.ReadU8(), EStreamError);
+    TMemoryStream m;
+    m.LoadFromFile(name);
+    EXPECT_EQ(m.Size(), 400000);
+}
