@@ -10,6 +10,7 @@
 #include "archives/ExplorerPage.h"
 #include "bin/BinPages.h"
 #include "display/DisplayPage.h"
+#include "models/WorldData.h"
 
 const char* const kVersionText = "v2.5beta build 170606-2331 ";
 
@@ -53,6 +54,9 @@ TTarvesh::~TTarvesh() = default;
 
 void TTarvesh::FormCreate(const QStringList& args)
 {
+    // 3. long-lived objects
+    WorldData = std::make_unique<TWorldData>(frontend());
+    WorldData->Clear();
     // 4. first page
     PageControl1->setCurrentIndex(0);
     // 6. caption: version text before the 13th character
@@ -69,6 +73,10 @@ void TTarvesh::FormCreate(const QStringList& args)
 
 void TTarvesh::FormClose()
 {
+    if (WorldData) {
+        WorldData->FreeWithTextures();
+        WorldData.reset();
+    }
 }
 
 void TTarvesh::closeEvent(QCloseEvent* event)

@@ -14,6 +14,7 @@ class TExplorerPage;
 class TBinPages;
 class TOptionsPage;
 class TDisplayPage;
+class TWorldData;
 
 extern const char* const kVersionText;
 
@@ -41,6 +42,8 @@ public:
     std::unique_ptr<TBinPages> BinPages;
     std::unique_ptr<TOptionsPage> OptionsPage;
     std::unique_ptr<TDisplayPage> DisplayPage;
+
+    std::unique_ptr<TWorldData> WorldData;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

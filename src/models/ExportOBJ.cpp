@@ -1,0 +1,239 @@
+// Wavefront OBJ + MTL writer.
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "models/FloatFormat.h"
+#include "models/WorldData.h"
+#include "platform/Frontend.h"
+#include "platform/Paths.h"
+#include "platform/Stream.h"
+
+namespace {
+
+// Text file written through a large buffer; lines end with CR LF. A file that fails midway is removed.
+class TextFile {
+public:
+    explicit TextFile(const std::string& path) : path_(path), file_(std::make_unique<TFileStream>(path, TFileStream::Create))
+    {
+        buf_.resize(kSize);
+    }
+    ~TextFile()
+    {
+        if (file_) { // not closed: an error ended the writing
+            file_.reset();
+            std::error_code ec;
+            std::filesystem::remove(path_, ec);
+        }
+    }
+
+    void Text(const char* s, size_t n)
+    {
+        if (n > kSize - used_) {
+            Flush();
+            if (n > kSize) {
+                file_->WriteBuffer(s, static_cast<int64_t>(n));
+                return;
+            }
+        }
+        std::memcpy(buf_.data() + used_, s, n);
+        used_ += n;
+    }
+    void Text(const std::string& s) { Text(s.data(), s.size()); }
+    void Text(const char* s) { Text(s, std::strlen(s)); }
+    void EndLine() { Text("\r\n", 2); }
+    void Line(const std::string& s) { Text(s); EndLine(); }
+    void Line(const char* s) { Text(s); EndLine(); }
+    void Float(float v)
+    {
+        Room(64);
+        used_ += FormatFixed6(buf_.data() + used_, v, 7);
+    }
+    void UInt(uint64_t v)
+    {
+        Room(24);
+        char tmp[24];
+        size_t n = 0;
+        do {
+            tmp[n++] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        while (n > 0)
+            buf_[used_++] = tmp[--n];
+    }
+    void Char(char c)
+    {
+        Room(1);
+        buf_[used_++] = c;
+    }
+    void Close()
+    {
+        Flush();
+        file_.reset();
+    }
+
+private:
+    static constexpr size_t kSize = 1 << 20;
+    void Room(size_t n)
+    {
+        if (kSize - used_ < n)
+            Flush();
+    }
+    void Flush()
+    {
+        if (used_ > 0)
+            file_->WriteBuffer(buf_.data(), static_cast<int64_t>(used_));
+        used_ = 0;
+    }
+
+    std::string path_;
+    std::unique_ptr<TFileStream> file_;
+    std::vector<char> buf_;
+    size_t used_ = 0;
+};
+
+std::string MaterialPrefix(uint32_t id) { return id == 0 ? std::string("A") : IntToHex(id, 8); }
+
+} // namespace
+
+void TWorldData::ExportModel(const std::string& BaseName, uint32_t Id, const std::string& binFileName)
+{
+    switch (UI.Option(OptionId::ModelFormat)) {
+    case 0:
+        ExportOBJ(BaseName, Id, binFileName);
+        break;
+    case 1:
+        Export3DS(BaseName, binFileName);
+        break;
+    default:
+        break;
+    }
+}
+
+void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName)
+{
+    const std::string prefix = "M" + MaterialPrefix(Id) + "_";
+    const uint32_t models = std::min(ModelCount, static_cast<uint32_t>(Models.size()));
+    const uint32_t vertices =
+        std::min({VertexCount, static_cast<uint32_t>(Vertices.size()), static_cast<uint32_t>(Normals.size())});
+    auto faceCount = [](const model& m) {
+        return std::min(m.Triangles.size(), static_cast<size_t>(std::max(m.TriangleCount, 0)));
+    };
+
+    {
+        TextFile mtl(ModelOutputPath(BaseName + ".mtl", binFileName));
+        mtl.Line("#");
+        mtl.Line("# " + BaseName + ".mtl");
+        mtl.Line("#");
+        mtl.Line("");
+        for (uint32_t i = 0; i < models; ++i) {
+            mtl.Text("newmtl " + prefix);
+            mtl.UInt(i);
+            mtl.EndLine();
+            mtl.Line("Ka 1.000000 1.000000 1.000000");
+            mtl.Line("Kd 1.000000 1.000000 1.000000");
+            mtl.Line("Ks 0.000000 0.000000 0.000000");
+            mtl.Line("Ns 0.000000");
+            // A model whose pack or slot does not exist has no texture: no map line.
+            const std::string tex = TextureFileName(Models[i], binFileName);
+            if (!tex.empty())
+                mtl.Line("map_Kd .\\" + tex);
+            mtl.Line("");
+        }
+        mtl.Close();
+    }
+
+    TextFile obj(ModelOutputPath(BaseName + ".obj", binFileName));
+    obj.Line("# Wavefront model exported by Tarvesh Mox");
+    obj.Line("mtllib " + BaseName + ".mtl");
+    obj.Line("");
+
+    for (uint32_t i = 0; i < vertices; ++i) {
+        const Vector3& v = Vertices[i];
+        obj.Text("v ", 2);
+        obj.Float(v.x);
+        obj.Char(' ');
+        obj.Float(v.y);
+        obj.Char(' ');
+        obj.Float(v.z);
+        obj.EndLine();
+    }
+    obj.Text("# ");
+    obj.UInt(VertexCount);
+    obj.Line(" vertices");
+    obj.Line("");
+
+    uint64_t running = 0;
+    for (uint32_t i = 0; i < models; ++i) {
+        model& m = Models[i];
+        m.FirstTriangle = static_cast<int32_t>(running);
+        const size_t faces = faceCount(m);
+        for (size_t t = 0; t < faces; ++t) {
+            const triangle& tr = m.Triangles[t];
+            for (int k = 0; k < 3; ++k) {
+                obj.Text("vt ", 3);
+                obj.Float(tr.TexCoord[k].u);
+                obj.Char(' ');
+                obj.Float(tr.TexCoord[k].v);
+                obj.EndLine();
+            }
+        }
+        running += faces;
+    }
+    obj.Text("# ");
+    obj.UInt(running * 3);
+    obj.Line(" texture coordinates");
+    obj.Line("");
+
+    for (uint32_t i = 0; i < vertices; ++i) {
+        const Vector3& n = Normals[i];
+        obj.Text("vn ", 3);
+        obj.Float(n.x);
+        obj.Char(' ');
+        obj.Float(n.y);
+        obj.Char(' ');
+        obj.Float(n.z);
+        obj.EndLine();
+    }
+    obj.Text("# ");
+    obj.UInt(VertexCount);
+    obj.Line(" normals");
+    obj.Line("");
+
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < models; ++i) {
+        const model& m = Models[i];
+        obj.Line("");
+        obj.Line("g " + m.Name);
+        obj.Text("usemtl " + prefix);
+        obj.UInt(i);
+        obj.EndLine();
+        obj.Line("s 1");
+        const size_t faces = faceCount(m);
+        const uint64_t first = static_cast<uint64_t>(m.FirstTriangle);
+        for (size_t t = 0; t < faces; ++t) {
+            const triangle& tr = m.Triangles[t];
+            obj.Char('f');
+            for (int k = 0; k < 3; ++k) {
+                const uint64_t vi = static_cast<uint64_t>(tr.VertexIndex[k]) + 1;
+                obj.Char(' ');
+                obj.UInt(vi);
+                obj.Char('/');
+                obj.UInt((first + t) * 3 + static_cast<uint64_t>(k) + 1);
+                obj.Char('/');
+                obj.UInt(vi);
+            }
+            obj.EndLine();
+        }
+        obj.Text("# ");
+        obj.UInt(static_cast<uint64_t>(std::max(m.TriangleCount, 0)));
+        obj.Line(" triangles in group");
+        total += static_cast<uint64_t>(std::max(m.TriangleCount, 0));
+    }
+    obj.Text("# ");
+    obj.UInt(total);
+    obj.Line(" triangles total");
+    obj.Line("");
+    obj.Close();
+}

@@ -1,0 +1,106 @@
+// The in-memory world: vertices, normals, UV table, models with their faces, texture packs, bounds and centre.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "display/matrices.h"
+
+class Frontend;
+class GLTextures;
+
+struct Vector2 {
+    float u = 0;
+    float v = 0;
+};
+
+struct triangle {
+    uint32_t VertexIndex[3] = {0, 0, 0}; // corners a, b, c into TWorldData::Vertices
+    uint32_t UVIndex[3] = {0, 0, 0};     // into TWorldData::UVs
+    Vector2 TexCoord[3];                 // filled by ResolveUVs
+    uint32_t Extra = 0;                  // the value stored after each face
+};
+
+struct model {
+    std::vector<triangle> Triangles;
+    int32_t TriangleCount = 0;
+    int32_t TexSlot = 0;
+    int32_t Pack = 0;
+    int32_t FirstTriangle = 0; // global number of the first face, set while an OBJ file is written
+    bool HasUV = false;
+    std::string Name; // bytes as stored (Windows-1252)
+};
+
+struct texturepack {
+    uint32_t Key = 0;
+    int32_t Count = 0;
+    std::vector<uint32_t> Keys;   // texture data key of each slot
+    std::vector<uint32_t> TexIds; // OpenGL texture name of each slot
+};
+
+Vector3 Vector3Make(float x, float y, float z);
+Vector3 Vector3Subtract(const Vector3& a, const Vector3& b);
+Vector3 Vector3Normalize(const Vector3& v);
+// Unit normal of the triangle a, b, c (counter-clockwise seen from the side it points to); (0,0,0) if degenerate.
+Vector3 FaceNormal(const Vector3& a, const Vector3& b, const Vector3& c);
+
+class TWorldData {
+public:
+    // `ui` gives the export options and takes the exporters' log lines; `textures` deletes OpenGL textures
+    // (may be null while there is no OpenGL context: then no texture was ever made).
+    explicit TWorldData(Frontend& ui, GLTextures* textures = nullptr) : UI(ui), Textures(textures) {}
+
+    std::vector<Vector3> Vertices;
+    std::vector<uint32_t> VertexExtra;
+    std::vector<Vector3> Normals;
+    std::vector<model> Models;
+    std::vector<Vector2> UVs;
+    Vector3 MinCorner{};
+    Vector3 MaxCorner{};
+    Vector3 Center{};
+    uint32_t BlockKey = 0;
+    uint32_t VertexCount = 0;
+    uint32_t UVCount = 0;
+    uint32_t ModelCount = 0;
+    std::vector<texturepack> Packs;
+    int32_t PackCount = 0;
+    int32_t CurrentPack = 0;
+    bool Loaded = false;
+
+    Frontend& UI;
+    GLTextures* Textures;
+
+    // Empties the geometry; texture packs, corners, BlockKey and VertexExtra stay.
+    void Clear();
+    // Deletes the OpenGL texture of every slot of every pack; counts and names stay.
+    void FreeTextures();
+    // Deletes the textures and releases everything the world holds (the owner then destroys it).
+    void FreeWithTextures();
+    // Corners by the all-three-strict rule (the corners are vertices of the world), then the centre.
+    void UpdateBounds();
+    // Index of the first pack with that key; 0 when none (or no packs).
+    int32_t FindTexturePack(uint32_t key) const;
+    void ResolveUVs();
+    void ComputeNormals();
+
+    // The pack of a model, or null when its index names no pack.
+    const texturepack* PackOf(const model& m) const;
+    // The texture data key of a model's slot; false when the pack or the slot does not exist.
+    bool TextureKeyOf(const model& m, uint32_t& key) const;
+    // binFileName without folder, its extension replaced by "_" + KEY8 + ".TGA"; empty when the model has no
+    // texture (pack or slot missing).
+    std::string TextureFileName(const model& m, const std::string& binFileName) const;
+
+    // Writes the whole world in the format chosen on the options page (OBJ + MTL or 3DS). binFileName is the
+    // loaded bin file's path (texture file names are made from it).
+    void ExportModel(const std::string& BaseName, uint32_t Id, const std::string& binFileName);
+    // BaseName + ".mtl", then BaseName + ".obj".
+    void ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName);
+    // BaseName + ".3DS".
+    void Export3DS(const std::string& BaseName, const std::string& binFileName);
+};
+
+// Where an exported file named `name` goes: a name made from the bin file's own path stays in that file's
+// folder; any other name (from data) is confined to the current directory.
+std::string ModelOutputPath(const std::string& name, const std::string& binFileName);
