@@ -1,0 +1,35 @@
+// Sound-bank entries written out as RIFF/WAVE files of PCM samples or as Ogg Vorbis files.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "archives/BFInfo.h"
+
+class Frontend;
+class TStream;
+
+// Where a bank's sounds go and where their stream files are found.
+struct TSoundTarget {
+    std::filesystem::path Directory; // the bank's folder: entry names and stream-file names are relative to it
+    std::string BankFileName;        // the bank's file name without folder; a StreamFile equal to it is the bank
+    Frontend& UI;                    // explorer log (Memo1) and the Ogg quality option
+};
+
+// Writes Entry as a WAV file named by Entry.Name under Target.Directory. Kind 1: PCM copied from the bank at
+// Offset. Kind 2: 38 bytes copied and Xbox ADPCM decoded from the stream file at Offset + 28.
+// Returns false, with a line in the explorer's log, for an entry that cannot be written; stream-layer errors
+// are raised as EStreamError and leave no output file behind.
+bool WriteWave(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target);
+
+// Writes Entry as an Ogg Vorbis file (Entry.Name with its extension replaced by ".ogg"), two channels, VBR at
+// the quality option's position / 100. Mono is written as two equal channels; Kind 2 entries are decoded first.
+// Same results as WriteWave.
+bool WriteOgg(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target);
+
+// Output paths of an entry.
+std::filesystem::path WaveFilePath(const BFInfo& Entry, const TSoundTarget& Target);
+std::filesystem::path OggFilePath(const BFInfo& Entry, const TSoundTarget& Target);
+
+// The Vorbis TITLE comment of an entry: "TITLE=" + its file name without folder and extension.
+std::string OggTitleComment(const BFInfo& Entry);

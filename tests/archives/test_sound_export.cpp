@@ -1,0 +1,498 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <vorbis/codec.h>
+#include <vorbis/vorbisfile.h>
+
+#include "archives/SoundExport.h"
+#include "archives/uXboxAdpcmDecoder.h"
+#include "platform/Frontend.h"
+#include "platform/Stream.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+uint32_t U32(const std::vector<uint8_t>& b, size_t at)
+{
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+uint16_t U16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
+std::string Id(const std::vector<uint8_t>& b, size_t at) { return std::string(b.begin() + at, b.begin() + at + 4); }
+
+void PutI16(std::vector<uint8_t>& b, int16_t v)
+{
+    b.push_back(uint8_t(uint16_t(v)));
+    b.push_back(uint8_t(uint16_t(v) >> 8));
+}
+
+// Interleaved 16-bit PCM of sines, one frequency and amplitude per channel.
+std::vector<int16_t> Sines(int frames, int rate, std::vector<std::pair<double, double>> channels)
+{
+    std::vector<int16_t> s;
+    for (int i = 0; i < frames; ++i)
+        for (auto [freq, amp] : channels)
+            s.push_back(static_cast<int16_t>(std::lround(amp * 32767.0 * std::sin(2 * M_PI * freq * i / rate))));
+    return s;
+}
+
+std::vector<uint8_t> Bytes(const std::vector<int16_t>& s)
+{
+    std::vector<uint8_t> b;
+    for (int16_t v : s)
+        PutI16(b, v);
+    return b;
+}
+
+// Signal-to-noise ratio in dB of decoded against reference (both as values of -1..1).
+double SnrDb(const std::vector<double>& reference, const std::vector<double>& decoded)
+{
+    double signal = 0, noise = 0;
+    for (size_t i = 0; i < reference.size() && i < decoded.size(); ++i) {
+        signal += reference[i] * reference[i];
+        noise += (reference[i] - decoded[i]) * (reference[i] - decoded[i]);
+    }
+    return 10 * std::log10(signal / std::max(noise, 1e-20));
+}
+
+std::vector<double> Channel(const std::vector<int16_t>& interleaved, int channels, int which)
+{
+    std::vector<double> c;
+    for (size_t i = which; i < interleaved.size(); i += channels)
+        c.push_back(interleaved[i] / 32768.0);
+    return c;
+}
+
+struct DecodedOgg {
+    int channels = 0;
+    long rate = 0;
+    int64_t frames = 0;
+    std::vector<std::vector<double>> pcm; // per channel
+    std::vector<std::string> comments;
+};
+
+DecodedOgg ReadOgg(const fs::path& path)
+{
+    DecodedOgg d;
+    OggVorbis_File vf;
+    if (ov_fopen(path.string().c_str(), &vf) != 0) {
+        ADD_FAILURE() << "not an Ogg Vorbis file: " << path;
+        return d;
+    }
+    const vorbis_info* vi = ov_info(&vf, -1);
+    d.channels = vi->channels;
+    d.rate = vi->rate;
+    d.frames = ov_pcm_total(&vf, -1);
+    const vorbis_comment* vc = ov_comment(&vf, -1);
+    for (int i = 0; i < vc->comments; ++i)
+        d.comments.emplace_back(vc->user_comments[i], vc->comment_lengths[i]);
+    d.pcm.resize(d.channels);
+    for (;;) {
+        float** pcm = nullptr;
+        int section = 0;
+        const long n = ov_read_float(&vf, &pcm, 4096, &section);
+        if (n <= 0)
+            break;
+        for (int c = 0; c < d.channels; ++c)
+            d.pcm[c].insert(d.pcm[c].end(), pcm[c], pcm[c] + n);
+    }
+    ov_clear(&vf);
+    return d;
+}
+
+// A minimal IMA ADPCM encoder (for building Xbox ADPCM input from a known signal); state follows the decoder.
+std::vector<uint8_t> EncodeXboxAdpcm(const std::vector<int16_t>& interleaved, int channels)
+{
+    std::vector<uint8_t> out;
+    TXboxAdpcmDecoder codec(static_cast<int16_t>(channels));
+    ChannelState st[2];
+    const size_t frames = interleaved.size() / channels;
+    auto at = [&](size_t f, int c) { return f < frames ? interleaved[f * channels + c] : int16_t(0); };
+    for (size_t f = 0; f < frames; f += 65) {
+        for (int c = 0; c < channels; ++c) {
+            st[c].Predictor = at(f, c);
+            st[c].StepIndex = std::min(st[c].StepIndex, 88);
+            st[c].StepSize = AdpcmStepTable[st[c].StepIndex];
+            PutI16(out, st[c].Predictor);
+            out.push_back(static_cast<uint8_t>(st[c].StepIndex));
+            out.push_back(0);
+        }
+        for (int g = 0; g < 8; ++g)
+            for (int c = 0; c < channels; ++c) {
+                uint32_t word = 0;
+                for (int k = 0; k < 8; ++k) {
+                    const int target = at(f + 1 + g * 8 + k, c);
+                    int diff = target - st[c].Predictor;
+                    uint8_t code = 0;
+                    if (diff < 0) {
+                        code = 8;
+                        diff = -diff;
+                    }
+                    int step = st[c].StepSize;
+                    if (diff >= step) { code |= 4; diff -= step; }
+                    step /= 2;
+                    if (diff >= step) { code |= 2; diff -= step; }
+                    step /= 2;
+                    if (diff >= step) code |= 1;
+                    codec.DecodeNibble(code, st[c]);
+                    word |= uint32_t(code) << (4 * k);
+                }
+                out.insert(out.end(), {uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24)});
+            }
+    }
+    return out;
+}
+
+class SoundExportTest : public ::testing::Test {
+protected:
+    // A bank file named "Bank.sb0" holding `bytes`; its stream is the archive that the writers read.
+    TFileStream& Bank(const std::vector<uint8_t>& bytes)
+    {
+        WriteFileBytes(dir.file("Bank.sb0"), bytes);
+        bank = std::make_unique<TFileStream>(dir.file("Bank.sb0"), TFileStream::OpenRead);
+        return *bank;
+    }
+    TSoundTarget Target() { return TSoundTarget{dir.path(), "Bank.sb0", ui}; }
+    std::vector<uint8_t> Output(const std::string& name) { return ReadFileBytes(dir.file(name)); }
+    std::vector<std::string>& Log() { return ui.Lines(MemoId::Memo1); }
+    // Files of the folder other than the bank and stream files.
+    std::vector<std::string> Outputs()
+    {
+        std::vector<std::string> r;
+        for (auto& p : fs::recursive_directory_iterator(dir.path()))
+            if (p.is_regular_file() && p.path().filename() != "Bank.sb0" && p.path().extension() != ".bin")
+                r.push_back(fs::relative(p.path(), dir.path()).generic_string());
+        return r;
+    }
+
+    TempDir dir;
+    MemoryFrontend ui;
+    std::unique_ptr<TFileStream> bank;
+};
+
+BFInfo PcmEntry(int32_t offset, int32_t size, int rate, int channels, const std::string& name)
+{
+    BFInfo e;
+    e.Offset = offset;
+    e.Size = size;
+    e.SampleRate = rate;
+    e.BytesPerSec = rate * channels * 2;
+    e.Kind = 1;
+    e.Bits = 16;
+    e.Channels = static_cast<uint16_t>(channels);
+    e.Name = name;
+    return e;
+}
+
+BFInfo AdpcmEntry(int32_t offset, int32_t size, int rate, int channels, const std::string& streamFile)
+{
+    BFInfo e = PcmEntry(offset, size, rate, channels, "Bank3.wav");
+    e.Kind = 2;
+    e.BytesPerSec = 0;
+    e.StreamFile = streamFile;
+    return e;
+}
+
+} // namespace
+
+// ---- WAV ----
+
+TEST_F(SoundExportTest, PcmEntryGetsItsHeaderAndItsBytesCopied)
+{
+    std::vector<uint8_t> bytes(300);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7);
+    auto& archive = Bank(bytes);
+    BFInfo e = PcmEntry(100, 160, 44100, 2, "sub\\a.wav");
+    e.BytesPerSec = 12345; // taken as stored
+    ASSERT_TRUE(WriteWave(archive, e, Target()));
+
+    const auto w = Output("sub/a.wav");
+    ASSERT_EQ(w.size(), 44u + 160);
+    EXPECT_EQ(Id(w, 0), "RIFF");
+    EXPECT_EQ(U32(w, 4), 160u + 36);
+    EXPECT_EQ(Id(w, 8), "WAVE");
+    EXPECT_EQ(Id(w, 12), "fmt ");
+    EXPECT_EQ(U32(w, 16), 16u);
+    EXPECT_EQ(U16(w, 20), 1);
+    EXPECT_EQ(U16(w, 22), 2);
+    EXPECT_EQ(U32(w, 24), 44100u);
+    EXPECT_EQ(U32(w, 28), 12345u);
+    EXPECT_EQ(U16(w, 32), 4);
+    EXPECT_EQ(U16(w, 34), 16);
+    EXPECT_EQ(Id(w, 36), "data");
+    EXPECT_EQ(U32(w, 40), 160u);
+    EXPECT_TRUE(std::equal(w.begin() + 44, w.end(), bytes.begin() + 100));
+    EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(SoundExportTest, EmptyPcmEntryIsTheHeaderAloneAndReplacesAnOldFile)
+{
+    auto& archive = Bank(std::vector<uint8_t>(10));
+    WriteFileBytes(dir.file("e.wav"), std::vector<uint8_t>(5000, 1));
+    BFInfo e = PcmEntry(10, 0, 8000, 1, "e.wav");
+    e.Bits = 8;
+    ASSERT_TRUE(WriteWave(archive, e, Target()));
+    const auto w = Output("e.wav");
+    ASSERT_EQ(w.size(), 44u);
+    EXPECT_EQ(U32(w, 4), 36u);
+    EXPECT_EQ(U32(w, 40), 0u);
+    EXPECT_EQ(U16(w, 32), 1);
+}
+
+TEST_F(SoundExportTest, PcmEntryRunningPastTheBankIsAnErrorAndLeavesNoFile)
+{
+    auto& archive = Bank(std::vector<uint8_t>(100));
+    EXPECT_THROW(WriteWave(archive, PcmEntry(50, 51, 8000, 1, "x.wav"), Target()), EStreamError);
+    EXPECT_THROW(WriteWave(archive, PcmEntry(-8, 4, 8000, 1, "x.wav"), Target()), EStreamError);
+    EXPECT_THROW(WriteOgg(archive, PcmEntry(50, 51, 8000, 1, "x.wav"), Target()), EStreamError);
+    EXPECT_TRUE(Outputs().empty());
+}
+
+TEST_F(SoundExportTest, AdpcmEntryIsDecodedAndItsLengthsPatched)
+{
+    // stream file: 60 bytes of something else, 28 bytes before the data, 38 copied bytes, k mono blocks
+    const int k = 3;
+    std::vector<uint8_t> stream(60 + 28, 0x55);
+    for (int i = 0; i < 38; ++i)
+        stream.push_back(static_cast<uint8_t>(i));
+    const auto blocks = EncodeXboxAdpcm(Sines(65 * k, 22050, {{500, 0.5}}), 1);
+    ASSERT_EQ(blocks.size(), 36u * k);
+    stream.insert(stream.end(), blocks.begin(), blocks.end());
+    WriteFileBytes(dir.file("stream.bin"), stream);
+
+    auto& archive = Bank(std::vector<uint8_t>(16));
+    const BFInfo e = AdpcmEntry(60, 28 + 38 + 36 * k, 22050, 1, "stream.bin");
+    ASSERT_TRUE(WriteWave(archive, e, Target()));
+
+    const auto w = Output("Bank3.wav");
+    ASSERT_EQ(w.size(), 44u + 38 + 130 * k);
+    EXPECT_EQ(U32(w, 4), w.size() - 8);
+    EXPECT_EQ(U32(w, 40), w.size() - 44);
+    EXPECT_EQ(U16(w, 22), 1);
+    EXPECT_EQ(U32(w, 24), 22050u);
+    EXPECT_EQ(U32(w, 28), 22050u * 2);
+    EXPECT_EQ(U16(w, 32), 2);
+    EXPECT_TRUE(std::equal(w.begin() + 44, w.begin() + 44 + 38, stream.begin() + 88));
+
+    TMemoryStream in(stream), expected;
+    TXboxAdpcmDecoder(1).Decode(in, expected, 60 + 28, 38 + 36 * k);
+    EXPECT_TRUE(std::equal(w.begin() + 44, w.end(), expected.Bytes().begin(), expected.Bytes().end()));
+}
+
+TEST_F(SoundExportTest, StereoAdpcmHeaderAndTheBankAsItsOwnStreamFile)
+{
+    // the sound lies in the bank itself when the stream file is the bank's own name
+    std::vector<uint8_t> bytes(200 + 28 + 38, 0);
+    const auto blocks = EncodeXboxAdpcm(Sines(130, 22050, {{300, 0.3}, {600, 0.3}}), 2);
+    bytes.insert(bytes.end(), blocks.begin(), blocks.end());
+    auto& archive = Bank(bytes);
+    const BFInfo e = AdpcmEntry(200, int32_t(28 + 38 + blocks.size()), 22050, 2, "Bank.sb0");
+    ASSERT_TRUE(WriteWave(archive, e, Target()));
+    const auto w = Output("Bank3.wav");
+    EXPECT_EQ(U16(w, 32), 4);
+    EXPECT_EQ(U32(w, 28), 4u * 22050);
+    EXPECT_EQ(w.size(), 44u + 38 + 2 * 260);
+
+    // the same name in another letter case is another file
+    BFInfo other = e;
+    other.StreamFile = "BANK.SB0";
+    EXPECT_THROW(WriteWave(archive, other, Target()), EStreamError);
+}
+
+TEST_F(SoundExportTest, MissingStreamFileIsAnErrorAndLeavesNoFile)
+{
+    auto& archive = Bank(std::vector<uint8_t>(16));
+    EXPECT_THROW(WriteWave(archive, AdpcmEntry(0, 200, 22050, 1, "gone.bin"), Target()), EStreamError);
+    EXPECT_THROW(WriteOgg(archive, AdpcmEntry(0, 200, 22050, 1, "gone.bin"), Target()), EStreamError);
+    EXPECT_TRUE(Outputs().empty());
+}
+
+TEST_F(SoundExportTest, NamesFromTheBankStayInsideItsFolder)
+{
+    auto& archive = Bank(std::vector<uint8_t>(64, 3));
+    const fs::path outside = dir.path().parent_path() / "escaped_sound.wav";
+    fs::remove(outside);
+    ASSERT_TRUE(WriteWave(archive, PcmEntry(0, 16, 8000, 1, "..\\escaped_sound.wav"), Target()));
+    ASSERT_TRUE(WriteWave(archive, PcmEntry(0, 16, 8000, 1, "\\abs.wav"), Target()));
+    EXPECT_FALSE(fs::exists(outside));
+    for (const auto& f : Outputs())
+        EXPECT_EQ(f.find(".."), std::string::npos) << f;
+    EXPECT_EQ(Outputs().size(), 2u);
+
+    // a stream file is looked for inside the folder too
+    WriteFileBytes((dir.path().parent_path() / "escaped_stream.bin").string(), std::vector<uint8_t>(400));
+    EXPECT_THROW(WriteWave(archive, AdpcmEntry(0, 200, 8000, 1, "..\\escaped_stream.bin"), Target()), EStreamError);
+    fs::remove(dir.path().parent_path() / "escaped_stream.bin");
+}
+
+TEST_F(SoundExportTest, EntriesThatCannotBeWrittenAreLoggedNotLeftEmpty)
+{
+    std::vector<uint8_t> bytes(100, 0);
+    auto& archive = Bank(bytes);
+    BFInfo unknown = PcmEntry(0, 50, 8000, 1, "unknown.wav");
+    unknown.Kind = 0;
+    EXPECT_FALSE(WriteWave(archive, unknown, Target()));
+    EXPECT_FALSE(WriteOgg(archive, unknown, Target()));
+    // an entry named like the bank would replace the bank it is read from
+    EXPECT_FALSE(WriteWave(archive, PcmEntry(0, 50, 8000, 1, "Bank.sb0"), Target()));
+    EXPECT_EQ(ReadFileBytes(dir.file("Bank.sb0")), bytes);
+    ASSERT_EQ(Log().size(), 3u);
+    EXPECT_NE(Log()[0].find("unknown.wav"), std::string::npos);
+    EXPECT_NE(Log()[2].find("Bank.sb0"), std::string::npos);
+    EXPECT_TRUE(Outputs().empty());
+}
+
+// ---- Ogg Vorbis ----
+
+TEST_F(SoundExportTest, StereoPcmOggDecodesBackCloseToTheInput)
+{
+    const int rate = 44100, frames = 44100;
+    const auto pcm = Sines(frames, rate, {{440, 0.5}, {1000, 0.3}});
+    std::vector<uint8_t> bytes(32, 0);
+    const auto data = Bytes(pcm);
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    auto& archive = Bank(bytes);
+    ASSERT_TRUE(WriteOgg(archive, PcmEntry(32, int32_t(data.size()), rate, 2, "music.wav"), Target()));
+
+    const auto d = ReadOgg(dir.path() / "music.ogg");
+    EXPECT_EQ(d.channels, 2);
+    EXPECT_EQ(d.rate, rate);
+    EXPECT_EQ(d.frames, frames);
+    ASSERT_EQ(d.pcm.size(), 2u);
+    EXPECT_GT(SnrDb(Channel(pcm, 2, 0), d.pcm[0]), 20.0);
+    EXPECT_GT(SnrDb(Channel(pcm, 2, 1), d.pcm[1]), 20.0);
+    // the channels are not swapped
+    EXPECT_LT(SnrDb(Channel(pcm, 2, 0), d.pcm[1]), 3.0);
+}
+
+TEST_F(SoundExportTest, MonoPcmIsWrittenAsTwoEqualChannels)
+{
+    const int rate = 22050, frames = 11025;
+    const auto pcm = Sines(frames, rate, {{300, 0.6}});
+    const auto data = Bytes(pcm);
+    auto& archive = Bank(data);
+    ASSERT_TRUE(WriteOgg(archive, PcmEntry(0, int32_t(data.size()), rate, 1, "mono"), Target()));
+
+    const auto d = ReadOgg(dir.path() / "mono.ogg"); // no extension: ".ogg" appended
+    EXPECT_EQ(d.channels, 2);
+    EXPECT_EQ(d.rate, rate);
+    EXPECT_EQ(d.frames, frames);
+    ASSERT_EQ(d.pcm.size(), 2u);
+    EXPECT_GT(SnrDb(Channel(pcm, 1, 0), d.pcm[0]), 20.0);
+    EXPECT_GT(SnrDb(d.pcm[0], d.pcm[1]), 60.0);
+}
+
+TEST_F(SoundExportTest, EightBitPcmIsReadAsUnsignedBytes)
+{
+    const int rate = 11025, frames = 5000;
+    std::vector<uint8_t> data;
+    std::vector<double> reference;
+    for (int i = 0; i < frames; ++i) {
+        const int v = 128 + int(std::lround(90 * std::sin(2 * M_PI * 200 * i / rate)));
+        data.push_back(static_cast<uint8_t>(v));
+        reference.push_back((v - 128) / 128.0);
+    }
+    auto& archive = Bank(data);
+    BFInfo e = PcmEntry(0, int32_t(data.size()), rate, 1, "eight.wav");
+    e.Bits = 8;
+    ASSERT_TRUE(WriteOgg(archive, e, Target()));
+    const auto d = ReadOgg(dir.path() / "eight.ogg");
+    EXPECT_EQ(d.frames, frames);
+    ASSERT_EQ(d.pcm.size(), 2u);
+    EXPECT_GT(SnrDb(reference, d.pcm[0]), 20.0);
+}
+
+TEST_F(SoundExportTest, OggCarriesTitleAndCommentAndGoesBesideTheEntryName)
+{
+    const auto data = Bytes(Sines(2000, 22050, {{100, 0.2}, {100, 0.2}}));
+    auto& archive = Bank(data);
+    ASSERT_TRUE(WriteOgg(archive, PcmEntry(0, int32_t(data.size()), 22050, 2, "sub\\Music_12.wav"), Target()));
+    EXPECT_EQ(Outputs(), std::vector<std::string>{"sub/Music_12.ogg"});
+    const auto d = ReadOgg(dir.path() / "sub" / "Music_12.ogg");
+    ASSERT_EQ(d.comments.size(), 2u);
+    EXPECT_EQ(d.comments[0], "TITLE=Music_12");
+    EXPECT_EQ(d.comments[1], "COMMENT=Encoded by Tarvesh Mox v2.5beta build 170606-2331 ");
+
+    BFInfo dotted;
+    dotted.Name = "a.b\\c.d.wav";
+    EXPECT_EQ(OggTitleComment(dotted), "TITLE=c.d");
+    EXPECT_EQ(OggFilePath(dotted, Target()), dir.path() / "a.b" / "c.d.ogg");
+    dotted.Name = "\xE9t\xE9.wav"; // Windows-1252 bytes become UTF-8 text
+    EXPECT_EQ(OggTitleComment(dotted), "TITLE=\xC3\xA9t\xC3\xA9");
+}
+
+TEST_F(SoundExportTest, AdpcmEntryAsOggCarriesTheDecodedAudio)
+{
+    const int rate = 22050, blocks = 200;
+    const auto source = Sines(65 * blocks, rate, {{440, 0.4}, {220, 0.4}});
+    std::vector<uint8_t> stream(28, 0);
+    for (int i = 0; i < 38; ++i)
+        stream.push_back(0x7F); // the copied bytes are not audio
+    const auto adpcm = EncodeXboxAdpcm(source, 2);
+    stream.insert(stream.end(), adpcm.begin(), adpcm.end());
+    WriteFileBytes(dir.file("music.bin"), stream);
+    auto& archive = Bank(std::vector<uint8_t>(16));
+    const BFInfo e = AdpcmEntry(0, int32_t(stream.size()), rate, 2, "music.bin");
+    ASSERT_TRUE(WriteOgg(archive, e, Target()));
+
+    TMemoryStream in(stream), decoded;
+    TXboxAdpcmDecoder(2).Decode(in, decoded, 28, int64_t(stream.size()) - 28);
+    std::vector<int16_t> pcm;
+    for (size_t i = 38; i + 1 < decoded.Bytes().size(); i += 2)
+        pcm.push_back(static_cast<int16_t>(U16(decoded.Bytes(), i)));
+
+    const auto d = ReadOgg(dir.path() / "Bank3.ogg");
+    EXPECT_EQ(d.channels, 2);
+    EXPECT_EQ(d.frames, 65 * blocks);
+    ASSERT_EQ(d.pcm.size(), 2u);
+    EXPECT_GT(SnrDb(Channel(pcm, 2, 0), d.pcm[0]), 20.0);
+    EXPECT_GT(SnrDb(Channel(pcm, 2, 1), d.pcm[1]), 20.0);
+}
+
+TEST_F(SoundExportTest, EmptyPcmEntryGivesAnOggWithoutSamples)
+{
+    auto& archive = Bank(std::vector<uint8_t>(8));
+    ASSERT_TRUE(WriteOgg(archive, PcmEntry(8, 0, 44100, 2, "silent.wav"), Target()));
+    const auto d = ReadOgg(dir.path() / "silent.ogg");
+    EXPECT_EQ(d.channels, 2);
+    EXPECT_EQ(d.frames, 0);
+}
+
+TEST_F(SoundExportTest, ChannelCountsTheEncoderCannotTakeAreLogged)
+{
+    auto& archive = Bank(std::vector<uint8_t>(1200));
+    EXPECT_FALSE(WriteOgg(archive, PcmEntry(0, 1200, 44100, 6, "six.wav"), Target()));
+    EXPECT_FALSE(WriteOgg(archive, PcmEntry(0, 1200, 44100, 0, "none.wav"), Target()));
+    EXPECT_FALSE(WriteOgg(archive, AdpcmEntry(0, 1200, 44100, 4, "Bank.sb0"), Target()));
+    ASSERT_EQ(Log().size(), 3u);
+    EXPECT_NE(Log()[0].find("six.wav"), std::string::npos);
+    EXPECT_NE(Log()[0].find("6 channels"), std::string::npos);
+    EXPECT_TRUE(Outputs().empty());
+}
+
+TEST_F(SoundExportTest, RefusedRateIsLoggedAndHighQualityPositionsWork)
+{
+    const auto data = Bytes(Sines(4000, 22050, {{100, 0.2}}));
+    auto& archive = Bank(data);
+    EXPECT_FALSE(WriteOgg(archive, PcmEntry(0, int32_t(data.size()), 0, 1, "zero.wav"), Target()));
+    EXPECT_FALSE(WriteOgg(archive, PcmEntry(0, int32_t(data.size()), 1000000, 1, "fast.wav"), Target()));
+    ASSERT_EQ(Log().size(), 2u);
+    EXPECT_NE(Log()[0].find("0 Hz at quality 1.00"), std::string::npos) << Log()[0];
+    EXPECT_TRUE(Outputs().empty());
+
+    // positions above 100 ask for more than the encoder's top quality and are taken as its top
+    ui.options[OptionId::OggQuality] = 1000;
+    EXPECT_TRUE(WriteOgg(archive, PcmEntry(0, int32_t(data.size()), 22050, 1, "top.wav"), Target()));
+    ui.options[OptionId::OggQuality] = 0;
+    EXPECT_TRUE(WriteOgg(archive, PcmEntry(0, int32_t(data.size()), 22050, 1, "low.wav"), Target()));
+    EXPECT_EQ(ReadOgg(dir.path() / "top.ogg").frames, 4000);
+    EXPECT_GT(fs::file_size(dir.path() / "top.ogg"), fs::file_size(dir.path() / "low.ogg"));
+}
