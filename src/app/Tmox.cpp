@@ -55,6 +55,8 @@ TTarvesh::~TTarvesh() = default;
 void TTarvesh::FormCreate(const QStringList& args)
 {
     // 3. long-lived objects
+    BinFile = std::make_unique<TBinFile>(*frontend_);
+    BinFile->Clear();
     WorldData = std::make_unique<TWorldData>(frontend());
     WorldData->Clear();
     // 4. first page

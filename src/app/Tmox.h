@@ -7,6 +7,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Frontend.h"
+#include "bin/TBinFile.h"
 
 class QTabWidget;
 class QCloseEvent;
@@ -43,6 +44,7 @@ public:
     std::unique_ptr<TOptionsPage> OptionsPage;
     std::unique_ptr<TDisplayPage> DisplayPage;
 
+    std::unique_ptr<TBinFile> BinFile;
     std::unique_ptr<TWorldData> WorldData;
 
 protected:

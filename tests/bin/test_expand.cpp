@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include "bin/ExpandBin.h"
+#include "platform/Stream.h"
+#include "support/BinWriter.h"
+#include "support/TempDir.h"
+
+namespace {
+
+Bytes Pattern(size_t n)
+{
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i)
+        b[i] = static_cast<uint8_t>((i % 97) * 3 ^ (i >> 12));
+    return b;
+}
+
+struct Result {
+    bool ok;
+    Bytes out;
+};
+
+Result Expand(const Bytes& compressed, Bytes destPrefix = {})
+{
+    TempDir dir;
+    WriteFileBytes(dir.file("in.bin"), compressed);
+    TFileStream src(dir.file("in.bin"), TFileStream::OpenRead);
+    TMemoryStream dst(destPrefix);
+    dst.Seek(0, SeekOrigin::End);
+    const bool ok = ExpandBin(src, dst);
+    return {ok, dst.Bytes()};
+}
+
+} // namespace
+
+TEST(ExpandBin, ChunksUpToTheEndChunk)
+{
+    const Bytes plain = Pattern(300000);
+    Bytes file = CompressBin(plain, 65536);
+    // Anything after the end chunk is not read.
+    file.insert(file.end(), {1, 2, 3, 4, 5, 6, 7, 8, 9});
+    const Result r = Expand(file);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.out, plain);
+}
+
+TEST(ExpandBin, AppendsAtTheDestinationPosition)
+{
+    const Bytes plain = Pattern(1000);
+    const Result r = Expand(CompressBin(plain), Bytes{0xAA, 0xBB});
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.out.size(), plain.size() + 2);
+    EXPECT_EQ(r.out[0], 0xAA);
+    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), r.out.begin() + 2));
+}
+
+TEST(ExpandBin, InvalidChunkHeadersFailAndKeepWhatWasWritten)
+{
+    const Bytes first = Pattern(5000);
+    const Bytes good = CompressChunk(first);
+
+    // U < P in the second chunk.
+    Bytes f = good;
+    PutU32(f, 4);
+    PutU32(f, 5);
+    f.resize(f.size() + 5, 0);
+    Result r = Expand(f);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.out, first);
+
+    // End chunk whose packed size is not 0.
+    f = good;
+    PutU32(f, 0);
+    PutU32(f, 3);
+    f.insert(f.end(), {1, 2, 3});
+    r = Expand(f);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.out, first);
+}
+
+TEST(ExpandBin, SourceEndingInsideAChunkStops)
+{
+    const Bytes plain = Pattern(20000);
+    const Bytes chunk = CompressChunk(plain);
+    // Without an end chunk, cut in the header, and cut in the packed data.
+    for (size_t cut : {chunk.size(), chunk.size() + 3, chunk.size() - 10}) {
+        Bytes f = chunk;
+        if (cut > chunk.size())
+            f.insert(f.end(), cut - chunk.size(), 0x11);
+        else
+            f.resize(cut);
+        const Result r = Expand(f);
+        EXPECT_FALSE(r.ok) << cut;
+        if (cut >= chunk.size())
+            EXPECT_EQ(r.out, plain);
+        else
+            EXPECT_TRUE(r.out.empty());
+    }
+    EXPECT_FALSE(Expand({}).ok);
+}
+
+TEST(ExpandBin, ProducedBytesAreWrittenWhateverTheStatus)
+{
+    // A chunk that declares more than its data yields: what LZO produced is written and the walk goes on.
+    const Bytes plain = Pattern(4000);
+    Bytes chunk = CompressChunk(plain);
+    SetU32(chunk, 0, 9000);
+    Bytes f = chunk;
+    const Bytes tail = Pattern(1000);
+    const Bytes c2 = CompressBin(tail);
+    f.insert(f.end(), c2.begin(), c2.end());
+    const Result r = Expand(f);
+    EXPECT_TRUE(r.ok);
+    Bytes expect = plain;
+    expect.insert(expect.end(), tail.begin(), tail.end());
+    EXPECT_EQ(r.out, expect);
+
+    // Declared size smaller than the data: output capped at U, the rest of the chunk is dropped.
+    chunk = CompressChunk(plain);
+    SetU32(chunk, 0, 1000);
+    f = chunk;
+    PutU32(f, 0);
+    PutU32(f, 0);
+    const Result r2 = Expand(f);
+    EXPECT_TRUE(r2.ok);
+    ASSERT_GT(r2.out.size(), 0u);
+    ASSERT_LE(r2.out.size(), 1000u);
+    EXPECT_TRUE(std::equal(r2.out.begin(), r2.out.end(), plain.begin()));
+}
+
+TEST(ExpandBin, HugeDeclaredSizeAllocatesOnlyWhatTheDataCanProduce)
+{
+    // U near 4 GiB with a few packed bytes of garbage: no huge allocation, garbage produces little or nothing.
+    Bytes f;
+    PutU32(f, 0xFFFFFFF0u);
+    PutU32(f, 8);
+    f.insert(f.end(), {0x11, 0, 0, 0, 0, 0, 0, 0});
+    const Result r = Expand(f);
+    EXPECT_LE(r.out.size(), MaxLzoOutput(8));
+    // A zero-byte production ends the expansion as finished.
+    EXPECT_TRUE(r.ok);
+}
