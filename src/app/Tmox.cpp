@@ -9,6 +9,7 @@
 #include "app/QtFrontend.h"
 #include "archives/ExplorerPage.h"
 #include "bin/BinPages.h"
+#include "bin/TBinFile.h"
 #include "display/DisplayPage.h"
 #include "models/WorldData.h"
 

@@ -7,7 +7,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Frontend.h"
-#include "bin/TBinFile.h"
+
 
 class QTabWidget;
 class QCloseEvent;
@@ -15,6 +15,7 @@ class TExplorerPage;
 class TBinPages;
 class TOptionsPage;
 class TDisplayPage;
+class TBinFile;
 class TWorldData;
 
 extern const char* const kVersionText;
