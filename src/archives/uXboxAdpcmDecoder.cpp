@@ -6,7 +6,7 @@
 
 #include "platform/Stream.h"
 
-const int32_t AdpcmStepTable[89] = {
+constexpr int32_t AdpcmStepTable[89] = {
     7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,    28,
     31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,   118,
     130,   143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,   494,
@@ -14,7 +14,7 @@ const int32_t AdpcmStepTable[89] = {
     2272,  2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,
     9493,  10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
-const int32_t AdpcmIndexTable[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
+constexpr int32_t AdpcmIndexTable[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
 
 namespace {
 
@@ -38,6 +38,48 @@ inline int16_t Step(uint32_t code, ChannelState& s)
     s.Predictor = static_cast<int16_t>(sample);
     return s.Predictor;
 }
+
+// The block decoder works from two tables made of the ones above: the difference for each step index and
+// code bits 0-2 (step / 8 + step, step / 2, step / 4 by bits 2, 1, 0), and the next step index per code.
+struct DecodeTables {
+    int32_t diff[89][8];
+    uint8_t next[89][16];
+};
+
+constexpr DecodeTables MakeDecodeTables()
+{
+    DecodeTables t{};
+    for (int i = 0; i <= kMaxStepIndex; ++i) {
+        const int32_t step = AdpcmStepTable[i];
+        for (int c = 0; c < 8; ++c)
+            t.diff[i][c] = step / 8 + ((c & 4) ? step : 0) + ((c & 2) ? step / 2 : 0) + ((c & 1) ? step / 4 : 0);
+        for (int c = 0; c < 16; ++c)
+            t.next[i][c] = static_cast<uint8_t>(std::clamp(i + AdpcmIndexTable[c], 0, kMaxStepIndex));
+    }
+    return t;
+}
+
+constexpr DecodeTables kTables = MakeDecodeTables();
+
+// One channel's running state held in registers while a block is decoded.
+struct FastState {
+    int32_t index;
+    int32_t predictor;
+
+    int16_t Step(uint32_t code)
+    {
+        const int32_t diff = kTables.diff[index][code & 7];
+        predictor = std::clamp((code & 8) ? predictor - diff : predictor + diff, -32768, 32767);
+        index = kTables.next[index][code];
+        return static_cast<int16_t>(predictor);
+    }
+    void Store(ChannelState& s) const
+    {
+        s.StepIndex = index;
+        s.StepSize = AdpcmStepTable[index];
+        s.Predictor = static_cast<int16_t>(predictor);
+    }
+};
 
 inline uint32_t Le32(const uint8_t* p)
 {
@@ -79,30 +121,34 @@ int16_t TXboxAdpcmDecoder::ReadChannelHeader(const uint8_t* p, ChannelState& Sta
 void TXboxAdpcmDecoder::DecodeBlock(const uint8_t* block, int16_t* out)
 {
     if (DecodedChannels() == 1) {
-        ChannelState& s = State[0];
-        *out++ = ReadChannelHeader(block, s);
+        *out++ = ReadChannelHeader(block, State[0]);
+        FastState s{State[0].StepIndex, State[0].Predictor};
         const uint8_t* g = block + 4;
         for (int group = 0; group < 8; ++group, g += 4) {
             const uint32_t codes = Le32(g);
             for (int k = 0; k < 8; ++k)
-                *out++ = Step((codes >> (4 * k)) & 15u, s);
+                out[k] = s.Step((codes >> (4 * k)) & 15u);
+            out += 8;
         }
+        s.Store(State[0]);
         return;
     }
-    ChannelState& l = State[0];
-    ChannelState& r = State[1];
-    *out++ = ReadChannelHeader(block, l);
-    *out++ = ReadChannelHeader(block + 4, r);
+    *out++ = ReadChannelHeader(block, State[0]);
+    *out++ = ReadChannelHeader(block + 4, State[1]);
+    FastState l{State[0].StepIndex, State[0].Predictor};
+    FastState r{State[1].StepIndex, State[1].Predictor};
     const uint8_t* g = block + 8;
     for (int group = 0; group < 8; ++group, g += 8) {
         const uint32_t left = Le32(g);
         const uint32_t right = Le32(g + 4);
         for (int k = 0; k < 8; ++k) {
-            out[2 * k] = Step((left >> (4 * k)) & 15u, l);
-            out[2 * k + 1] = Step((right >> (4 * k)) & 15u, r);
+            out[2 * k] = l.Step((left >> (4 * k)) & 15u);
+            out[2 * k + 1] = r.Step((right >> (4 * k)) & 15u);
         }
         out += 16;
     }
+    l.Store(State[0]);
+    r.Store(State[1]);
 }
 
 void TXboxAdpcmDecoder::DecodeTo(TStream& Input, int64_t Offset, int64_t Length, const PrefixSink& Prefix,
