@@ -12,13 +12,11 @@
 
 class TStream;
 
-#pragma pack(push, 1)
 struct ChannelState {
     int32_t StepIndex = 0; // index into AdpcmStepTable, 0..88
     int32_t StepSize = 0;  // current step size
     int16_t Predictor = 0; // last sample
 };
-#pragma pack(pop)
 
 extern const int32_t AdpcmStepTable[89];
 extern const int32_t AdpcmIndexTable[16];
