@@ -1,0 +1,370 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <filesystem>
+
+#include "app/Tmox.h"
+#include "bin/BinPages.h"
+#include "bin/TBinFile.h"
+#include "models/WorldData.h"
+#include "support/BinWriter.h"
+#include "support/TempDir.h"
+
+namespace {
+
+int argc = 1;
+char arg0[] = "tests_bin_pages";
+char* argv[] = {arg0, nullptr};
+QApplication& App()
+{
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+struct Window {
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    TTarvesh w{(App(), dialogs)};
+    TBinPages& p;
+
+    Window() : p(*w.BinPages) { w.FormCreate({}); }
+
+    std::vector<std::string> Memo3() const
+    {
+        std::vector<std::string> out;
+        for (const QString& s : p.Memo3->toPlainText().split('\n'))
+            if (!s.isEmpty())
+                out.push_back(s.toStdString());
+        return out;
+    }
+    std::string Write(const std::string& name, const Bytes& bytes)
+    {
+        WriteFileBytes(dir.file(name), bytes);
+        return dir.file(name);
+    }
+    void Analyze(const std::string& path)
+    {
+        dialogs.openAnswers.push_back(path);
+        p.Button5Click();
+    }
+    std::string Line(int i) const { return p.ListModel->data(p.ListModel->index(i)).toString().toStdString(); }
+    void Select(std::initializer_list<int> rows)
+    {
+        p.ListBox1->clearSelection();
+        for (int r : rows)
+            p.ListBox1->selectionModel()->select(p.ListModel->index(r), QItemSelectionModel::Select);
+    }
+};
+
+} // namespace
+
+TEST(BinPages, ControlsAndPopupMenu)
+{
+    Window t;
+    EXPECT_EQ(t.p.Button3->text(), "Open...");
+    EXPECT_EQ(t.p.Button5->text(), "Analyze");
+    EXPECT_EQ(t.p.Button19->text(), "Textures");
+    EXPECT_EQ(t.p.Button20->text(), "Objects");
+    EXPECT_EQ(t.p.Label3->text(), "Extract all :");
+    EXPECT_EQ(t.w.findChild<QPlainTextEdit*>("Memo2"), t.p.Memo2);
+    EXPECT_EQ(t.w.findChild<QListView*>("ListBox1"), t.p.ListBox1);
+    EXPECT_EQ(t.p.ListBox1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(t.p.Memo2->font().family(), "Courier New");
+    struct Item {
+        const char* name;
+        const char* caption;
+        QKeySequence key;
+        bool visible;
+    };
+    const Item items[] = {{"Extract1", "View/Extract", QKeySequence("Ctrl+E"), true},
+        {"Find2", "Find...", QKeySequence("Ctrl+F"), true}, {"List1", "Save list...", {}, false},
+        {"Inspect1", "Inspect", QKeySequence("Ctrl+I"), false}, {"est1", "Test actors", {}, false},
+        {"Extractdata1", "Extract data", {}, false}};
+    const auto actions = t.p.PopupMenu2->actions();
+    ASSERT_EQ(actions.size(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(actions[i]->objectName(), items[i].name);
+        EXPECT_EQ(actions[i]->text(), items[i].caption);
+        EXPECT_EQ(actions[i]->shortcut(), items[i].key);
+        EXPECT_EQ(actions[i]->isVisible(), items[i].visible);
+        EXPECT_EQ(t.w.findChild<QAction*>(items[i].name), actions[i]);
+    }
+}
+
+TEST(BinPages, AnalyzeCompressedFile)
+{
+    Window t;
+    t.w.WorldData->Loaded = true;
+    const std::string path = t.Write("level.bin", CompressBin(ExpandedBin(EveryKindBlocks())));
+    t.Analyze(path);
+    ASSERT_EQ(t.dialogs.fileDialogs.size(), 1u);
+    EXPECT_EQ(t.dialogs.fileDialogs[0].filter, "Binary files|*.bin;*.binexpanded");
+    EXPECT_FALSE(t.w.WorldData->Loaded);
+    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"File type : .wow - Level One", "14 blocks.", "Done."}));
+    ASSERT_EQ(t.p.ListModel->rowCount(), 14);
+    EXPECT_EQ(t.Line(0), "00001000 (0) - .wow - Level One");
+    EXPECT_EQ(t.Line(6).substr(0, 9), "00001006 ");
+    EXPECT_NE(t.Line(6).find(") - Game Object - Chair"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(t.dir.file("level.binexpanded")));
+    EXPECT_TRUE(t.p.Button5->isEnabled());
+    EXPECT_TRUE(t.p.ListBox1->isEnabled());
+}
+
+TEST(BinPages, AnalyzeCancelledStillEmptiesTheWorld)
+{
+    Window t;
+    t.w.WorldData->Loaded = true;
+    t.p.Button5Click();
+    EXPECT_FALSE(t.w.WorldData->Loaded);
+    EXPECT_TRUE(t.Memo3().empty());
+}
+
+TEST(BinPages, AnalyzeOtherFiles)
+{
+    Window t;
+    t.Analyze(t.Write("a.binexpanded", ExpandedBin(EveryKindBlocks())));
+    ASSERT_EQ(t.p.ListModel->rowCount(), 14);
+    t.p.Memo3->clear();
+
+    // Missing terminator: the load's own line comes first.
+    auto blocks = EveryKindBlocks();
+    blocks.pop_back();
+    t.Analyze(t.Write("b.binexpanded", ExpandedBin(blocks)));
+    EXPECT_EQ(t.Memo3(),
+        (std::vector<std::string>{"! No terminator!", "File type : .wow - Level One", "13 blocks.", "Done."}));
+    t.p.Memo3->clear();
+
+    // Not a bin file: the list keeps its lines, the container is empty.
+    t.Analyze(t.Write("junk.dat", Bytes(40, 0x33)));
+    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"I can't do anything with this file!"}));
+    EXPECT_EQ(t.p.ListModel->rowCount(), 13);
+    EXPECT_EQ(t.w.BinFile->Count, 0);
+    t.p.Memo3->clear();
+
+    // A raw image that is no bin file is converted.
+    t.Analyze(t.Write("Ps2_Sky.raw", Bytes(256 * 32 * 4, 0x10)));
+    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"Image file converted."}));
+    EXPECT_EQ(std::filesystem::file_size(t.dir.file("Ps2_Sky.tga")), 18u + 256 * 32 * 4);
+
+    // Commands on lines the empty container lacks find no block.
+    t.Select({0, 2});
+    t.p.Memo3->clear();
+    t.p.Extract1Click();
+    EXPECT_EQ(t.Memo3().size(), 2u);
+    const auto before = std::distance(std::filesystem::directory_iterator(t.dir.path()), {});
+    t.p.Extractdata1Click();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.dir.path()), {}), before);
+}
+
+TEST(BinPages, CommandsWaitWhileALoadRuns)
+{
+    Window t;
+    std::vector<BinBlockSpec> blocks;
+    for (uint32_t i = 0; i < 2000; ++i)
+        blocks.push_back({i + 1, GeometryData(16)});
+    blocks.push_back({TerminatorKey, TerminatorData()});
+    const std::string path = t.Write("big.binexpanded", ExpandedBin(blocks));
+    bool sawDisabled = false, ran = false;
+    int dialogsDuring = -1;
+    t.w.show();
+    QTimer::singleShot(0, [&] {
+        ran = true;
+        sawDisabled = !t.p.Button5->isEnabled() && !t.p.ListBox1->isEnabled() && !t.p.Button3->isEnabled() &&
+                      !t.p.Extract1->isEnabled();
+        // A second Analyze and a close asked during the load do nothing now.
+        const size_t asked = t.dialogs.fileDialogs.size();
+        t.p.Button5Click();
+        t.p.Button3Click();
+        dialogsDuring = static_cast<int>(t.dialogs.fileDialogs.size() - asked);
+        t.w.close();
+        EXPECT_TRUE(t.w.isVisible());
+    });
+    t.Analyze(path);
+    ASSERT_TRUE(ran);
+    EXPECT_TRUE(sawDisabled);
+    EXPECT_EQ(dialogsDuring, 0);
+    EXPECT_EQ(t.w.BinFile->Count, 2001);
+    // The close asked for during the load happens once it has returned.
+    EXPECT_FALSE(t.w.isVisible());
+    EXPECT_TRUE(t.p.Button5->isEnabled());
+}
+
+TEST(BinPages, LoadErrorReenablesTheCommands)
+{
+    Window t;
+    t.dialogs.openAnswers.push_back(t.dir.file("missing.bin"));
+    EXPECT_THROW(t.p.Button5Click(), EStreamError);
+    EXPECT_TRUE(t.p.Button5->isEnabled());
+    EXPECT_FALSE(t.p.Loading());
+}
+
+TEST(BinPages, Find)
+{
+    Window t;
+    std::vector<BinBlockSpec> blocks{{0x11111111, GeometryData()}, {0xABC00001, GeometryData()},
+        {0xABC00002, GeometryData()}, {TerminatorKey, TerminatorData()}};
+    t.Analyze(t.Write("f.binexpanded", ExpandedBin(blocks)));
+    t.p.Memo3->clear();
+    t.Select({3});
+
+    t.dialogs.inputAnswers.push_back(std::string("abc"));
+    t.p.Find2Click();
+    EXPECT_EQ(t.p.SelectedLines(), (std::vector<int>{1, 3}));
+    EXPECT_EQ(t.dialogs.inputPrompts.back(), "What do you want to search for?");
+
+    t.dialogs.inputAnswers.push_back(std::string("*"));
+    t.p.Find2Click();
+    EXPECT_EQ(t.p.SelectedLines(), (std::vector<int>{0, 1, 3}));
+
+    t.dialogs.inputAnswers.push_back(std::string("xyz"));
+    t.p.Find2Click();
+    t.dialogs.inputAnswers.push_back(std::nullopt); // cancelled: empty answer
+    t.p.Find2Click();
+    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"Found.", "Found.", "Not found.", "Not found."}));
+}
+
+TEST(BinPages, FindOnEmptyOrSingleLineList)
+{
+    Window t;
+    t.p.Find2Click();
+    EXPECT_TRUE(t.dialogs.inputPrompts.empty());
+    t.Analyze(t.Write("one.binexpanded", ExpandedBin({{TerminatorKey, TerminatorData()}})));
+    t.p.Memo3->clear();
+    t.dialogs.inputAnswers.push_back(std::string("0ff7"));
+    t.p.Find2Click();
+    t.p.ListBox1->clearSelection();
+    t.dialogs.inputAnswers.push_back(std::string("*"));
+    t.p.Find2Click();
+    EXPECT_EQ(t.p.SelectedLines(), (std::vector<int>{0}));
+    t.dialogs.inputAnswers.push_back(std::string("0ff8"));
+    t.p.Find2Click();
+    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"Found.", "Found.", "Not found."}));
+}
+
+TEST(BinPages, SaveList)
+{
+    Window t;
+    t.Analyze(t.Write("level.binexpanded", ExpandedBin(EveryKindBlocks())));
+    t.p.List1Click(); // cancelled: saved to the default name
+    const Bytes saved = ReadFileBytes(t.dir.file("level.txt"));
+    std::string expect;
+    for (int i = 0; i < 14; ++i)
+        expect += t.Line(i) + "\r\n";
+    EXPECT_EQ(std::string(saved.begin(), saved.end()), expect);
+
+    t.dialogs.inputAnswers.push_back(t.dir.file("other.txt"));
+    t.p.List1Click();
+    EXPECT_EQ(ReadFileBytes(t.dir.file("other.txt")), saved);
+
+    t.dialogs.inputAnswers.push_back(std::string());
+    EXPECT_THROW(t.p.List1Click(), EStreamError);
+    EXPECT_FALSE(std::filesystem::exists(".part"));
+}
+
+TEST(BinPages, ExtractAndExtractData)
+{
+    Window t;
+    t.Analyze(t.Write("level.binexpanded", ExpandedBin(EveryKindBlocks())));
+    t.p.Memo3->clear();
+    t.Select({5, 1, 3});
+    t.p.Extract1Click();
+    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"Extracted " + t.Line(1), "Extracted " + t.Line(3),
+                             "Extracted " + t.Line(5)}));
+    t.Select({1, 4});
+    t.p.Extractdata1Click();
+    const auto& b1 = t.w.BinFile->Blocks[1];
+    EXPECT_EQ(ReadFileBytes(t.dir.file("level_00001001.extracted")).size(), 12u + b1.Size);
+    EXPECT_EQ(ReadFileBytes(t.dir.file("level_00001004.extracted")).size(), 12u + t.w.BinFile->Blocks[4].Size);
+}
+
+TEST(BinPages, ButtonsLogTheirLines)
+{
+    Window t;
+    t.Analyze(t.Write("level.binexpanded", ExpandedBin({{TerminatorKey, TerminatorData()}})));
+    t.p.Memo3->clear();
+    t.p.Button19Click();
+    t.p.Button20Click();
+    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"All textures extracted.", "All static objects extracted."}));
+}
+
+TEST(BinPages, OpenExpandsACompressedFile)
+{
+    Window t;
+    const Bytes expanded = ExpandedBin(EveryKindBlocks());
+    const std::string in = t.Write("level.bin", CompressBin(expanded, 4096));
+    t.dialogs.openAnswers.push_back(in);
+    t.dialogs.saveAnswers.push_back(t.dir.file("out.binexpanded"));
+    t.p.Button3Click();
+    ASSERT_EQ(t.dialogs.fileDialogs.size(), 2u);
+    EXPECT_EQ(t.dialogs.fileDialogs[1].fileName, t.dir.file("level.binexpanded"));
+    EXPECT_EQ(t.dialogs.fileDialogs[1].filter, "Expanded data|*.binexpanded");
+    EXPECT_EQ(t.dialogs.fileDialogs[1].defaultExt, "binexpanded");
+    EXPECT_EQ(ReadFileBytes(t.dir.file("out.binexpanded")), expanded);
+
+    // Save cancelled: nothing written.
+    t.dialogs.openAnswers.push_back(in);
+    t.p.Button3Click();
+    EXPECT_FALSE(std::filesystem::exists(t.dir.file("level.binexpanded")));
+
+    // A damaged chunk: what was expanded before it is kept.
+    Bytes damaged = CompressChunk(Bytes(5000, 0x42));
+    PutU32(damaged, 3);
+    PutU32(damaged, 9);
+    damaged.resize(damaged.size() + 9);
+    t.dialogs.openAnswers.push_back(t.Write("damaged.bin", damaged));
+    t.dialogs.saveAnswers.push_back(t.dir.file("damaged.binexpanded"));
+    t.p.Button3Click();
+    EXPECT_EQ(ReadFileBytes(t.dir.file("damaged.binexpanded")), Bytes(5000, 0x42));
+    EXPECT_TRUE(t.dialogs.messages.empty());
+    EXPECT_TRUE(t.Memo3().empty());
+}
+
+TEST(BinPages, OpenRejectsExpandedFilesAndConvertsRawImages)
+{
+    Window t;
+    t.dialogs.openAnswers.push_back(t.Write("level.binexpanded", ExpandedBin(EveryKindBlocks())));
+    t.p.Button3Click();
+    ASSERT_EQ(t.dialogs.messages.size(), 1u);
+    EXPECT_EQ(t.dialogs.messages[0], "Not a compressed engine bin file. Not supported yet.");
+    EXPECT_EQ(t.dialogs.fileDialogs.size(), 1u);
+
+    Bytes sky(100, 0);
+    sky[0] = 1;
+    sky[1] = 2;
+    sky[2] = 3;
+    sky[3] = 4;
+    sky[7] = 0xFF; // first u32 below the second: no chunk header
+    t.dialogs.openAnswers.push_back(t.Write("PS2_SKY.RAW", sky));
+    t.p.Button3Click();
+    const Bytes tga = ReadFileBytes(t.dir.file("PS2_SKY.tga"));
+    ASSERT_EQ(tga.size(), 18u + 256 * 32 * 4);
+    EXPECT_EQ(tga[12] | (tga[13] << 8), 256);
+    EXPECT_EQ(tga[14] | (tga[15] << 8), 32);
+    EXPECT_EQ(tga[16], 32);
+    // Red and blue swapped, first row first.
+    EXPECT_EQ(tga[18], 3);
+    EXPECT_EQ(tga[20], 1);
+
+    t.dialogs.openAnswers.push_back(t.Write("defcon_map", Bytes(16, 0)));
+    t.p.Button3Click();
+    EXPECT_EQ(std::filesystem::file_size(t.dir.file("defcon_map.tga")), 18u + 512 * 128 * 4);
+    EXPECT_EQ(t.dialogs.messages.size(), 1u);
+
+    // A raw image name on data that looks compressed is expanded instead.
+    Bytes looks;
+    PutU32(looks, 50);
+    PutU32(looks, 4);
+    looks.resize(20, 0);
+    t.dialogs.openAnswers.push_back(t.Write("ps2_fake.raw", looks));
+    t.p.Button3Click();
+    EXPECT_EQ(t.dialogs.fileDialogs.back().fileName, t.dir.file("ps2_fake.binexpanded"));
+    EXPECT_FALSE(std::filesystem::exists(t.dir.file("ps2_fake.tga")));
+}
