@@ -8,6 +8,7 @@
 #include "app/OptionsPage.h"
 #include "app/QtFrontend.h"
 #include "archives/ExplorerPage.h"
+#include "archives/TBF.h"
 #include "bin/BinPages.h"
 #include "bin/TBinFile.h"
 #include "display/DisplayPage.h"
@@ -55,7 +56,10 @@ TTarvesh::~TTarvesh() = default;
 
 void TTarvesh::FormCreate(const QStringList& args)
 {
-    // 3. long-lived objects
+    // 1. archive reader
+    BF = std::make_unique<TBF>(frontend());
+    BF->Init();
+    // 2, 3. bin container and world data
     BinFile = std::make_unique<TBinFile>(*frontend_);
     BinFile->Clear();
     WorldData = std::make_unique<TWorldData>(frontend());
@@ -76,6 +80,8 @@ void TTarvesh::FormCreate(const QStringList& args)
 
 void TTarvesh::FormClose()
 {
+    // 1. archive reader
+    BF.reset();
     if (WorldData) {
         WorldData->FreeWithTextures();
         WorldData.reset();

@@ -17,6 +17,7 @@ class TOptionsPage;
 class TDisplayPage;
 class TBinFile;
 class TWorldData;
+class TBF;
 
 extern const char* const kVersionText;
 
@@ -45,6 +46,7 @@ public:
     std::unique_ptr<TOptionsPage> OptionsPage;
     std::unique_ptr<TDisplayPage> DisplayPage;
 
+    std::unique_ptr<TBF> BF;
     std::unique_ptr<TBinFile> BinFile;
     std::unique_ptr<TWorldData> WorldData;
 

@@ -1,9 +1,282 @@
 #include "archives/ExplorerPage.h"
 
+#include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStringList>
+#include <QVBoxLayout>
+#include <exception>
+
 #include "app/Tmox.h"
+#include "archives/TBF.h"
+#include "platform/Paths.h"
 
-TExplorerPage::TExplorerPage(TTarvesh& window, QWidget* page) : window_(window) { (void)page; }
+namespace {
 
-void TExplorerPage::OpenResourceFile(const std::string& fileName) { (void)fileName; }
+const char* const kOpenFilter = "All recognised file types|*.bf;*.fat;*.sb0|FAT files|*.fat|BIG files|*.bf|SB0 files|*.sb0";
 
-void TExplorerPage::ExtractAllFiles() {}
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// Ranges of consecutive rows for which `match` holds.
+template <typename Pred>
+QItemSelection RowRuns(QAbstractItemModel* model, int rows, Pred match)
+{
+    QItemSelection sel;
+    int start = -1;
+    for (int i = 0; i <= rows; ++i) {
+        const bool m = i < rows && match(i);
+        if (m && start < 0)
+            start = i;
+        else if (!m && start >= 0) {
+            sel.select(model->index(start, 0), model->index(i - 1, 0));
+            start = -1;
+        }
+    }
+    return sel;
+}
+
+} // namespace
+
+// Marks an extraction run: Open and Extract are disabled and refused until it ends.
+class TExplorerPage::RunGuard {
+public:
+    explicit RunGuard(TExplorerPage& p) : p_(p), b1_(p.Button1->isEnabled()), b2_(p.Button2->isEnabled())
+    {
+        p_.running_ = true;
+        p_.Button1->setEnabled(false);
+        p_.Button2->setEnabled(false);
+    }
+    ~RunGuard()
+    {
+        p_.running_ = false;
+        p_.Button1->setEnabled(b1_);
+        p_.Button2->setEnabled(b2_);
+    }
+
+private:
+    TExplorerPage& p_;
+    bool b1_, b2_;
+};
+
+TExplorerPage::TExplorerPage(TTarvesh& window, QWidget* page) : window_(window)
+{
+    Edit1 = new QLineEdit(page);
+    Edit1->setObjectName("Edit1");
+    Edit1->setReadOnly(true);
+    Button1 = new QPushButton("Open ...", page);
+    Button1->setObjectName("Button1");
+    Button2 = new QPushButton("Extract", page);
+    Button2->setObjectName("Button2");
+    Button2->setEnabled(false);
+
+    FileList = new QListWidget(page);
+    FileList->setObjectName("FileList");
+    FileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    FileList->setUniformItemSizes(true);
+    FileList->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    PopupMenu1 = new QMenu(FileList);
+    PopupMenu1->setObjectName("PopupMenu1");
+    Selectall1 = PopupMenu1->addAction("Select all");
+    Selectall1->setObjectName("Selectall1");
+    Unselectall1 = PopupMenu1->addAction("Unselect all");
+    Unselectall1->setObjectName("Unselectall1");
+    Invertselection1 = PopupMenu1->addAction("Invert selection");
+    Invertselection1->setObjectName("Invertselection1");
+    PopupMenu1->addSeparator();
+    Find1 = PopupMenu1->addAction("Find ...");
+    Find1->setObjectName("Find1");
+
+    Memo1 = new QPlainTextEdit(page);
+    Memo1->setObjectName("Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setMaximumHeight(90);
+
+    ProgressBar1 = new QProgressBar(page);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setMinimum(0);
+    ProgressBar1->setMaximum(100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    auto* top = new QHBoxLayout();
+    top->addWidget(Edit1, 1);
+    top->addWidget(Button1);
+    top->addWidget(Button2);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
+    layout->addLayout(top);
+    layout->addWidget(FileList, 1);
+    layout->addWidget(Memo1);
+    layout->addWidget(ProgressBar1);
+
+    connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Guarded([this] { Button2Click(); }); });
+    connect(Selectall1, &QAction::triggered, this, [this] { Guarded([this] { Selectall1Click(); }); });
+    connect(Unselectall1, &QAction::triggered, this, [this] { Guarded([this] { Unselectall1Click(); }); });
+    connect(Invertselection1, &QAction::triggered, this, [this] { Guarded([this] { Invertselection1Click(); }); });
+    connect(Find1, &QAction::triggered, this, [this] { Guarded([this] { Find1Click(); }); });
+    connect(FileList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(FileList->viewport()->mapToGlobal(at)); });
+    connect(FileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { selectionDirty_ = true; });
+    connect(FileList->model(), &QAbstractItemModel::modelReset, this, [this] { selectionDirty_ = true; });
+}
+
+void TExplorerPage::Guarded(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const std::exception& e) {
+        window_.dialogs().ErrorBox(e.what());
+    }
+}
+
+void TExplorerPage::Log(const std::string& line) { Memo1->appendPlainText(Q(line)); }
+
+void TExplorerPage::Button1Click()
+{
+    if (running_)
+        return;
+    FileDialogSpec spec;
+    spec.filter = kOpenFilter;
+    spec.defaultExt = "BF";
+    if (auto chosen = window_.dialogs().OpenFile(spec))
+        OpenResourceFile(*chosen);
+}
+
+void TExplorerPage::OpenResourceFile(const std::string& fileName)
+{
+    TBF* bf = window_.BF.get();
+    if (running_ || !bf)
+        return;
+    bool ok = false;
+    try {
+        ok = bf->Open(fileName);
+    } catch (...) {
+        Button2->setEnabled(false); // the reader holds no stream now
+        throw;
+    }
+    if (!ok) {
+        window_.dialogs().MessageBox("Not a valid/supported file!");
+        Button2->setEnabled(false);
+        return;
+    }
+    Button2->setEnabled(true);
+    Edit1->setText(Q(fileName));
+    FileList->clear();
+
+    Log(std::to_string(bf->Count) + " files in a " + ArchiveTypeName(bf->ArchiveType) + " file.");
+
+    const bool bank = bf->ArchiveType >= atSoundBank1 && bf->ArchiveType <= atSoundBank3;
+    lines_.clear();
+    lines_.reserve(static_cast<size_t>(bf->Count));
+    QStringList items;
+    items.reserve(bf->Count);
+    for (int i = 0; i < bf->Count; ++i) {
+        const BFInfo& e = bf->Entries[static_cast<size_t>(i)];
+        std::string line = Win1252ToUtf8(e.Name);
+        if (bank) {
+            line += " [" + std::to_string(e.Size) + " bytes @ " + std::to_string(e.Offset) + "]";
+            if (e.Kind != 1)
+                line += " DOES NOT EXTRACT CORRECTLY";
+        }
+        items.push_back(Q(line));
+        lines_.push_back(std::move(line));
+    }
+    FileList->setUpdatesEnabled(false);
+    FileList->addItems(items);
+    FileList->setUpdatesEnabled(true);
+    selectionDirty_ = true;
+
+    const int old = ProgressBar1->value();
+    ProgressBar1->setMaximum(FileList->count());
+    if (old > ProgressBar1->maximum())
+        ProgressBar1->setValue(ProgressBar1->maximum());
+}
+
+bool TExplorerPage::LineSelected(int row)
+{
+    if (selectionDirty_) {
+        selected_.assign(static_cast<size_t>(FileList->count()), 0);
+        for (const QItemSelectionRange& r : FileList->selectionModel()->selection())
+            for (int i = std::max(r.top(), 0); i <= r.bottom() && i < FileList->count(); ++i)
+                selected_[static_cast<size_t>(i)] = 1;
+        selectionDirty_ = false;
+    }
+    return row >= 0 && static_cast<size_t>(row) < selected_.size() && selected_[static_cast<size_t>(row)];
+}
+
+void TExplorerPage::ExtractRun(int count, bool selectedOnly)
+{
+    if (running_)
+        return;
+    RunGuard guard(*this);
+    int extracted = 0;
+    for (int i = 0; i < count; ++i) {
+        ProgressBar1->setValue(i);
+        window_.frontend().ProcessMessages();
+        TBF* bf = window_.BF.get();
+        if (!bf)
+            return; // the window closed during the run
+        if (selectedOnly && (i >= FileList->count() || !LineSelected(i)))
+            continue;
+        bf->ExtractEntry(i);
+        ++extracted;
+    }
+    Log(std::to_string(extracted) + " files extracted.");
+}
+
+void TExplorerPage::Button2Click() { ExtractRun(FileList->count(), true); }
+
+void TExplorerPage::ExtractAllFiles()
+{
+    TBF* bf = window_.BF.get();
+    if (!bf)
+        return;
+    ExtractRun(bf->Count, false);
+}
+
+void TExplorerPage::Selectall1Click() { FileList->selectAll(); }
+
+void TExplorerPage::Unselectall1Click() { FileList->clearSelection(); }
+
+void TExplorerPage::Invertselection1Click()
+{
+    const int n = FileList->count();
+    if (n == 0)
+        return;
+    QItemSelection all(FileList->model()->index(0, 0), FileList->model()->index(n - 1, 0));
+    FileList->selectionModel()->select(all, QItemSelectionModel::Toggle);
+}
+
+void TExplorerPage::Find1Click()
+{
+    const std::string text = window_.dialogs().InputBox("Selection", "What do you want to search for?", "*");
+    const int n = FileList->count();
+    int count = 0;
+    QItemSelection sel;
+    if (text == "*") {
+        count = n;
+        if (n > 0)
+            sel.select(FileList->model()->index(0, 0), FileList->model()->index(n - 1, 0));
+    } else if (!text.empty()) {
+        const std::string want = UpperCase(text);
+        sel = RowRuns(FileList->model(), n, [&](int i) {
+            const bool hit = static_cast<size_t>(i) < lines_.size() && UpperCase(lines_[static_cast<size_t>(i)]).find(want) != std::string::npos;
+            count += hit ? 1 : 0;
+            return hit;
+        });
+    }
+    if (!sel.isEmpty())
+        FileList->selectionModel()->select(sel, QItemSelectionModel::Select);
+    window_.dialogs().Information(std::to_string(count) + " items selected.");
+}
