@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archives/TBF.h"
+#include "platform/Frontend.h"
+#include "support/ArchiveWriters.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ExtractTest : ::testing::Test {
+    TempDir dir;
+    fs::path folder;
+    fs::path savedCwd = fs::current_path();
+    MemoryFrontend fe;
+    TBF bf{fe};
+    void SetUp() override
+    {
+        bf.Init();
+        folder = dir.path() / "arc";
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::current_path(savedCwd); }
+    std::string Put(const std::string& name, const Bytes& bytes)
+    {
+        const auto p = (folder / name).string();
+        WriteFileBytes(p, bytes);
+        return p;
+    }
+    void ExtractAll()
+    {
+        for (int i = 0; i < bf.Count; ++i)
+            bf.ExtractEntry(i);
+    }
+    // Every regular file below the temporary folder, relative to it.
+    std::vector<std::string> AllFiles()
+    {
+        std::vector<std::string> out;
+        for (auto& e : fs::recursive_directory_iterator(dir.path()))
+            if (e.is_regular_file())
+                out.push_back(fs::relative(e.path(), dir.path()).generic_string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+};
+
+std::vector<ArchiveFile> SampleFiles()
+{
+    return {{"a.bin", PatternBytes(1000, 1)},
+            {"sub/dir/b.txt", PatternBytes(70000, 2)},
+            {"sub\\c.dat", PatternBytes(3, 3)},
+            {"zero.bin", {}}};
+}
+
+void ExpectExtracted(const fs::path& folder, const std::vector<ArchiveFile>& files)
+{
+    for (const auto& f : files) {
+        std::string rel = f.name;
+        std::replace(rel.begin(), rel.end(), '\\', '/');
+        SCOPED_TRACE(rel);
+        ASSERT_TRUE(fs::is_regular_file(folder / rel));
+        EXPECT_EQ(ReadFileBytes((folder / rel).string()), f.data);
+    }
+}
+
+} // namespace
+
+TEST_F(ExtractTest, EachArchiveKindExtractsByteForByte)
+{
+    const auto files = SampleFiles();
+    const auto big = Put("one.bf", MakeBigArchive(files));
+    ASSERT_TRUE(bf.Open(big));
+    ExtractAll();
+    ExpectExtracted(folder, files);
+    EXPECT_EQ(fs::current_path(), folder);
+
+    fs::remove_all(folder / "sub");
+    ASSERT_TRUE(bf.Open(Put("two.bf", MakeDataArchive(files))));
+    ExtractAll();
+    ExpectExtracted(folder, files);
+
+    fs::remove_all(folder / "sub");
+    const auto pair = MakeFatArchive(files);
+    Put("three.BIG", pair.big);
+    ASSERT_TRUE(bf.Open(Put("three.fat", pair.fat)));
+    ExtractAll();
+    ExpectExtracted(folder, files);
+}
+
+TEST_F(ExtractTest, ReplacesExistingFileAndIgnoresBadIndex)
+{
+    ASSERT_TRUE(bf.Open(Put("x.bf", MakeBigArchive({{"out.bin", Bytes{1, 2, 3}}}))));
+    WriteFileBytes((folder / "out.bin").string(), Bytes(5000, 9));
+    bf.ExtractEntry(0);
+    EXPECT_EQ(ReadFileBytes((folder / "out.bin").string()), (Bytes{1, 2, 3}));
+
+    // An index outside the table only changes the current directory.
+    fs::current_path(dir.path());
+    const auto before = AllFiles();
+    bf.ExtractEntry(-1);
+    bf.ExtractEntry(1);
+    EXPECT_EQ(AllFiles(), before);
+    EXPECT_EQ(fs::current_path(), folder);
+}
+
+TEST_F(ExtractTest, ClimbingNamesStayInsideTheFolder)
+{
+    const std::vector<ArchiveFile> files{{"..\\..\\evil.txt", Bytes{1}},
+                                         {"\\rooted.txt", Bytes{2}},
+                                         {"C:\\drive.txt", Bytes{3}},
+                                         {"ok/../../up.txt", Bytes{4}},
+                                         {"/etc/abs.txt", Bytes{5}}};
+    ASSERT_TRUE(bf.Open(Put("climb.bf", MakeBigArchive(files))));
+    ExtractAll();
+    for (const auto& f : AllFiles())
+        EXPECT_EQ(f.rfind("arc/", 0), 0u) << f;
+    EXPECT_EQ(AllFiles().size(), files.size() + 1); // the archive itself and one file per entry
+    EXPECT_TRUE(fs::exists(folder / "rooted.txt"));
+    EXPECT_TRUE(fs::exists(folder / "etc" / "abs.txt"));
+}
+
+TEST_F(ExtractTest, CopyPastTheEndFailsWithoutPartialFile)
+{
+    auto bytes = MakeBigArchive({{"good.bin", PatternBytes(10, 1)}, {"cut.bin", PatternBytes(5000, 2)}});
+    bytes.resize(bytes.size() - 100);
+    ASSERT_TRUE(bf.Open(Put("cut.bf", bytes)));
+    bf.ExtractEntry(0);
+    EXPECT_THROW(bf.ExtractEntry(1), EStreamError);
+    EXPECT_TRUE(fs::exists(folder / "good.bin"));
+    EXPECT_FALSE(fs::exists(folder / "cut.bin"));
+}
+
+TEST_F(ExtractTest, BadOffsetsAndSizesAreErrors)
+{
+    auto bytes = MakeDataArchive({{"neg.bin", Bytes(4, 1)}});
+    // Stored size -5 and an offset past the end of the file.
+    ByteWriter w;
+    w.I32(-5);
+    std::copy(w.b.begin(), w.b.end(), bytes.begin() + 4 + 8);
+    ASSERT_TRUE(bf.Open(Put("neg.bf", bytes)));
+    EXPECT_THROW(bf.ExtractEntry(0), EStreamError);
+    EXPECT_FALSE(fs::exists(folder / "neg.bin"));
+
+    auto far = MakeDataArchive({{"far.bin", Bytes(4, 1)}});
+    ByteWriter o;
+    o.I32(1 << 30);
+    std::copy(o.b.begin(), o.b.end(), far.begin() + 4 + 4);
+    ASSERT_TRUE(bf.Open(Put("far.bf", far)));
+    EXPECT_THROW(bf.ExtractEntry(0), EStreamError);
+    EXPECT_FALSE(fs::exists(folder / "far.bin"));
+}
+
+TEST_F(ExtractTest, NoStreamAfterFailedOpen)
+{
+    ASSERT_TRUE(bf.Open(Put("x.bf", MakeBigArchive({{"a.bin", Bytes{1}}}))));
+    EXPECT_FALSE(bf.Open(Put("bad.bin", {0xFF, 0xFF, 0xFF, 0xFF})));
+    ASSERT_EQ(bf.Count, 1);
+    EXPECT_THROW(bf.ExtractEntry(0), EStreamError); // the old directory stays, its stream does not
+    EXPECT_FALSE(fs::exists(folder / "a.bin"));
+}
