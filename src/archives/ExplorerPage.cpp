@@ -229,8 +229,8 @@ void TExplorerPage::ExtractRun(int count, bool selectedOnly)
             return; // the window closed during the run
         if (selectedOnly && (i >= FileList->count() || !LineSelected(i)))
             continue;
-        bf->ExtractEntry(i);
-        ++extracted;
+        if (bf->ExtractEntry(i))
+            ++extracted;
     }
     Log(std::to_string(extracted) + " files extracted.");
 }

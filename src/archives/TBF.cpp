@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "archives/DirReader.h"
+#include "archives/SoundExport.h"
 #include "platform/Frontend.h"
 #include "platform/Paths.h"
 
@@ -341,14 +342,14 @@ void TBF::ReadBankDirectory(TDirReader& r, uint8_t type, std::vector<BFInfo>& ou
             e.Offset = Add32(e.Offset, base);
 }
 
-void TBF::ExtractEntry(int index)
+bool TBF::ExtractEntry(int index)
 {
     std::error_code ec;
     fs::current_path(Directory.empty() ? fs::path(".") : fs::path(Directory), ec);
     if (ec)
         throw EStreamError("Cannot change to folder \"" + Directory + "\". " + ec.message());
     if (index < 0 || index >= Count || static_cast<size_t>(index) >= Entries.size())
-        return;
+        return false;
     if (!IsOpen || !Stream)
         throw EStreamError("No archive is open.");
     const BFInfo& e = Entries[static_cast<size_t>(index)];
@@ -363,9 +364,19 @@ void TBF::ExtractEntry(int index)
 
     if (ArchiveType >= atBigArchive && ArchiveType <= atFatArchive) {
         ExtractRaw(e, out.string());
-    } else if (ArchiveType >= atSoundBank1 && ArchiveType <= atSoundBank3) {
-        // Sound-bank entries go to the sound writers by the audio format option.
+        return true;
     }
+    if (ArchiveType >= atSoundBank1 && ArchiveType <= atSoundBank3) {
+        // Sound-bank entries go to the writer that the audio format option selects; with none selected nothing
+        // is written.
+        const TSoundTarget target{fs::path(Directory), FileName, frontend_};
+        switch (frontend_.Option(OptionId::ConvertFormat)) {
+        case 0: return WriteWave(*Stream, e, target);
+        case 1: return WriteOgg(*Stream, e, target);
+        default: return true;
+        }
+    }
+    return false;
 }
 
 // Exactly Size bytes from the stream's position into a new file; a failed copy leaves no partial file.

@@ -45,8 +45,9 @@ public:
     void ReadCString(std::string& s);
     // A zero-terminated name in a field of n bytes; the position afterwards is the field's start + n.
     void ReadFixedString(int n, std::string& s);
-    // Writes entry `index` below Directory (also the process's current directory from here on).
-    void ExtractEntry(int index);
+    // Writes entry `index` below Directory (also the process's current directory from here on). False when the
+    // index is outside the table or a sound writer reported the entry as not written (with a log line).
+    bool ExtractEntry(int index);
 
 private:
     bool ReadBigDirectory(TDirReader& r, std::vector<BFInfo>& out);

@@ -161,3 +161,39 @@ TEST_F(ExtractTest, NoStreamAfterFailedOpen)
     EXPECT_THROW(bf.ExtractEntry(0), EStreamError); // the old directory stays, its stream does not
     EXPECT_FALSE(fs::exists(folder / "a.bin"));
 }
+
+TEST_F(ExtractTest, BankSoundsGoToTheChosenWriter)
+{
+    BankSpec s;
+    s.version = 1;
+    BankRecord r;
+    r.storage = 0;
+    r.name = "sfx/boom.wav";
+    r.offset = 4; // inside the data area
+    r.size = 8;
+    r.sampleRate = 22050;
+    r.bytesPerSec = 44100;
+    r.bits = 16;
+    r.channels = 1;
+    s.records = {r};
+    s.marker = 0;
+    s.data = {0xEE, 0xEE, 0xEE, 0xEE, 1, 0, 2, 0, 3, 0, 4, 0};
+    ASSERT_TRUE(bf.Open(Put("fx.sb0", MakeSoundBank(s))));
+
+    fe.options[OptionId::ConvertFormat] = 0;
+    EXPECT_TRUE(bf.ExtractEntry(0));
+    const auto wav = ReadFileBytes((folder / "sfx" / "boom.wav").string());
+    ASSERT_EQ(wav.size(), 44u + 8u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(Bytes(wav.begin() + 44, wav.end()), (Bytes{1, 0, 2, 0, 3, 0, 4, 0}));
+
+    fe.options[OptionId::ConvertFormat] = 1;
+    EXPECT_TRUE(bf.ExtractEntry(0));
+    EXPECT_TRUE(fs::exists(folder / "sfx" / "boom.ogg"));
+
+    // No format chosen: nothing written, the entry still counts.
+    fs::remove_all(folder / "sfx");
+    fe.options[OptionId::ConvertFormat] = -1;
+    EXPECT_TRUE(bf.ExtractEntry(0));
+    EXPECT_FALSE(fs::exists(folder / "sfx" / "boom.wav"));
+}
