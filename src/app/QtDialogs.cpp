@@ -18,13 +18,13 @@ QString QtFilterFromPipes(const std::string& filter)
     return out.join(";;");
 }
 
-std::optional<std::string> QtDialogs::OpenFile(const FileDialogSpec& spec)
+std::optional<std::string> QtDialogs::OpenFile(const FileDialogSpec& request)
 {
-    QFileDialog dlg(parent_, QString::fromStdString(spec.title));
+    QFileDialog dlg(parent_, QString::fromStdString(request.title));
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::ExistingFile);
-    dlg.setNameFilter(QtFilterFromPipes(spec.filter));
-    QString ext = QString::fromStdString(spec.defaultExt);
+    dlg.setNameFilter(QtFilterFromPipes(request.filter));
+    QString ext = QString::fromStdString(request.defaultExt);
     ext.remove(QRegularExpression("^\\*?\\."));
     dlg.setDefaultSuffix(ext);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
@@ -32,16 +32,16 @@ std::optional<std::string> QtDialogs::OpenFile(const FileDialogSpec& spec)
     return dlg.selectedFiles().first().toStdString();
 }
 
-std::optional<std::string> QtDialogs::SaveFile(const FileDialogSpec& spec)
+std::optional<std::string> QtDialogs::SaveFile(const FileDialogSpec& request)
 {
-    QFileDialog dlg(parent_, QString::fromStdString(spec.title));
+    QFileDialog dlg(parent_, QString::fromStdString(request.title));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setNameFilter(QtFilterFromPipes(spec.filter));
-    QString ext = QString::fromStdString(spec.defaultExt);
+    dlg.setNameFilter(QtFilterFromPipes(request.filter));
+    QString ext = QString::fromStdString(request.defaultExt);
     ext.remove(QRegularExpression("^\\*?\\."));
     dlg.setDefaultSuffix(ext);
-    if (!spec.fileName.empty())
-        dlg.selectFile(QString::fromStdString(spec.fileName));
+    if (!request.fileName.empty())
+        dlg.selectFile(QString::fromStdString(request.fileName));
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return std::nullopt;
     return dlg.selectedFiles().first().toStdString();

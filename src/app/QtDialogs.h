@@ -11,8 +11,8 @@ class QtDialogs : public Dialogs {
 public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
-    std::optional<std::string> OpenFile(const FileDialogSpec& spec) override;
-    std::optional<std::string> SaveFile(const FileDialogSpec& spec) override;
+    std::optional<std::string> OpenFile(const FileDialogSpec& request) override;
+    std::optional<std::string> SaveFile(const FileDialogSpec& request) override;
     void MessageBox(const std::string& text) override;
     void Information(const std::string& text) override;
     void SystemMessageBox(const std::string& text, const std::string& caption) override;

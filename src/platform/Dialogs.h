@@ -17,8 +17,8 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     // The chosen file's full path, or nothing on cancel.
-    virtual std::optional<std::string> OpenFile(const FileDialogSpec& spec) = 0;
-    virtual std::optional<std::string> SaveFile(const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::string> OpenFile(const FileDialogSpec& request) = 0;
+    virtual std::optional<std::string> SaveFile(const FileDialogSpec& request) = 0;
     // Modal message box with the application's caption.
     virtual void MessageBox(const std::string& text) = 0;
     // Plain information message.
@@ -34,8 +34,8 @@ public:
 // Dialogs answered from queues; every call is recorded. An empty answer queue means cancel.
 class ScriptedDialogs : public Dialogs {
 public:
-    std::optional<std::string> OpenFile(const FileDialogSpec& spec) override { return Next(spec, openAnswers); }
-    std::optional<std::string> SaveFile(const FileDialogSpec& spec) override { return Next(spec, saveAnswers); }
+    std::optional<std::string> OpenFile(const FileDialogSpec& request) override { return Next(request, openAnswers); }
+    std::optional<std::string> SaveFile(const FileDialogSpec& request) override { return Next(request, saveAnswers); }
     void MessageBox(const std::string& text) override { messages.push_back(text); }
     void Information(const std::string& text) override { messages.push_back(text); }
     void SystemMessageBox(const std::string& text, const std::string& caption) override
@@ -58,9 +58,9 @@ public:
     std::vector<std::string> messages, inputPrompts, errors;
 
 private:
-    std::optional<std::string> Next(const FileDialogSpec& spec, std::deque<std::optional<std::string>>& q)
+    std::optional<std::string> Next(const FileDialogSpec& request, std::deque<std::optional<std::string>>& q)
     {
-        fileDialogs.push_back(spec);
+        fileDialogs.push_back(request);
         if (q.empty())
             return std::nullopt;
         auto a = q.front();
