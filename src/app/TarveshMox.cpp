@@ -1,19 +1,56 @@
 // Program body.
-#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include "app/Application.h"
 #include "app/QtDialogs.h"
 #include "app/Tmox.h"
 
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void OnTerminate(int)
+{
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+// SIGTERM and SIGINT close the main window the ordinary way, so the options are stored.
+void CloseOnTerminate(TTarvesh& window)
+{
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char buf[16];
+        while (::read(signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        window.close();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnTerminate;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+} // namespace
+
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    TTarveshApplication app(argc, argv);
     QApplication::setApplicationName("Tarvesh Mox");
     QtDialogs dialogs;
+    app.SetDialogs(&dialogs);
     TTarvesh Tarvesh(dialogs);
     dialogs.SetParent(&Tarvesh);
+    CloseOnTerminate(Tarvesh);
     QStringList args = QApplication::arguments();
     args.removeFirst();
-    Tarvesh.FormCreate(args);
+    // An error in the start-up handler skips its remaining steps; the window still opens.
+    RunCommand([&] { Tarvesh.FormCreate(args); });
     Tarvesh.show();
     return app.exec();
 }

@@ -1,10 +1,14 @@
 #include "app/Tmox.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
+#include <QFile>
+#include <QLocale>
 #include <QTabWidget>
-#include <QVBoxLayout>
+#include <clocale>
+#include <vector>
 
+#include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/OptionsPage.h"
 #include "app/QtFrontend.h"
 #include "archives/ExplorerPage.h"
@@ -24,6 +28,9 @@ TTarvesh::TTarvesh(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dia
 {
     setObjectName("Tarvesh");
     setWindowTitle(kDesignCaption);
+    // Single border, system menu and minimize box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     QFont font("Arial");
     font.setPointSize(9);
     setFont(font);
@@ -54,6 +61,14 @@ TTarvesh::TTarvesh(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dia
 
 TTarvesh::~TTarvesh() = default;
 
+void UsePointDecimalSeparator()
+{
+    std::setlocale(LC_NUMERIC, "C");
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::OmitGroupSeparator);
+    QLocale::setDefault(c);
+}
+
 void TTarvesh::FormCreate(const QStringList& args)
 {
     // 1. archive reader
@@ -64,16 +79,24 @@ void TTarvesh::FormCreate(const QStringList& args)
     BinFile->Clear();
     WorldData = std::make_unique<TWorldData>(frontend());
     WorldData->Clear();
-    // 4. first page
+    // 4. the first page
     PageControl1->setCurrentIndex(0);
-    // 6. caption: version text before the 13th character
+    // 5. '.' as decimal separator for the whole process
+    UsePointDecimalSeparator();
+    // 6. the version text goes before the 13th character of the design caption
     QString caption = windowTitle();
-    caption.insert(12, QString::fromLatin1(kVersionText));
+    caption.insert(std::min<qsizetype>(12, caption.size()), QString::fromLatin1(kVersionText));
     setWindowTitle(caption);
+    // 7. options and the debug switch
+    OptionsPage->ReadOptions();
     // 14. command line
-    if (!args.isEmpty() && QFileInfo(args[0]).isFile()) {
-        Explorer->OpenResourceFile(args[0].toStdString());
-        if (args.size() == 2 && args[1].toUpper() == "X")
+    std::vector<std::string> argv;
+    for (const QString& a : args)
+        argv.push_back(QFile::encodeName(a).toStdString());
+    const TCommandLine cmd = ReadCommandLine(argv);
+    if (cmd.open) {
+        Explorer->OpenResourceFile(cmd.fileName);
+        if (cmd.extractAll)
             Explorer->ExtractAllFiles();
     }
 }
@@ -86,13 +109,16 @@ void TTarvesh::FormClose()
         WorldData->FreeWithTextures();
         WorldData.reset();
     }
+    // 3. options back to the settings store
+    OptionsPage->WriteOptions();
 }
 
 void TTarvesh::closeEvent(QCloseEvent* event)
 {
     if (!closed_) {
         closed_ = true;
-        FormClose();
+        // The window closes even when the options cannot be stored; the error is shown first.
+        RunCommand([this] { FormClose(); });
     }
     event->accept();
 }

@@ -21,10 +21,14 @@ class TBF;
 
 extern const char* const kVersionText;
 
+// '.' as the decimal separator of the process (C library and Qt), whatever the user's locale.
+void UsePointDecimalSeparator();
+
 class TTarvesh : public QMainWindow {
     Q_OBJECT
 public:
     // Builds the window and its pages; FormCreate runs separately so that callers (main, tests) decide when.
+    // FormCreate raises what its steps raise; the caller shows it in the error box and the window still opens.
     explicit TTarvesh(Dialogs& dialogs, QWidget* parent = nullptr);
     ~TTarvesh() override;
 
