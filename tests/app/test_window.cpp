@@ -1,34 +1,191 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QScrollBar>
+#include <QEvent>
+#include <QProcess>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
+#include <clocale>
+#include <cstdio>
+#include <fstream>
+#include <thread>
 
+#include "TestApp.h"
+#include "XdgHome.h"
+#include "app/OptionsPage.h"
 #include "app/Tmox.h"
+#include "platform/Settings.h"
+#include "platform/Stream.h"
+
+namespace fs = std::filesystem;
 
 namespace {
-int argc = 1;
-char arg0[] = "tests_app";
-char* argv[] = {arg0, nullptr};
-QApplication& App()
-{
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+
+// Receives a custom event and raises what a failing command raises.
+class Failing : public QObject {
+public:
+    int events = 0;
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::User)
+            return QObject::event(e);
+        ++events;
+        throw EStreamError("Cannot open file missing.bf: No such file or directory");
+    }
+};
+
 } // namespace
 
-TEST(MainWindow, FivePagesAndVersionCaption)
+TEST(MainWindow, FivePagesVersionCaptionAndFixedClientArea)
 {
+    XdgHome home;
     App();
     ScriptedDialogs dialogs;
     TTarvesh w(dialogs);
+    w.PageControl1->setCurrentIndex(3);
     w.FormCreate({});
     ASSERT_EQ(w.PageControl1->count(), 5);
-    EXPECT_EQ(w.PageControl1->tabText(0), "Resource file explorer");
-    EXPECT_EQ(w.PageControl1->tabText(1), "Bin unpacker");
-    EXPECT_EQ(w.PageControl1->tabText(2), "Bin analyzer");
-    EXPECT_EQ(w.PageControl1->tabText(3), "Options");
-    EXPECT_EQ(w.PageControl1->tabText(4), "Display");
+    const char* captions[] = {"Resource file explorer", "Bin unpacker", "Bin analyzer", "Options", "Display"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(w.PageControl1->tabText(i), captions[i]);
     EXPECT_EQ(w.PageControl1->currentIndex(), 0);
-    EXPECT_TRUE(w.windowTitle().startsWith(QString("Tarvesh Mox ") + kVersionText)) << w.windowTitle().toStdString();
+    EXPECT_EQ(w.PageControl1->widget(1), w.Expander);
+    EXPECT_TRUE(w.windowTitle().startsWith(QString("Tarvesh Mox v2.5beta build 170606-2331 ")))
+        << w.windowTitle().toStdString();
+    EXPECT_EQ(w.windowTitle(), QString("Tarvesh Mox ") + kVersionText + "- game data explorer");
     EXPECT_EQ(w.size(), QSize(592, 398));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_EQ(w.font().family(), "Arial");
+    EXPECT_EQ(w.font().pointSize(), 9);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+}
+
+TEST(MainWindow, DecimalSeparatorIsPointWhateverTheLocale)
+{
+    XdgHome home;
+    App();
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    ScriptedDialogs dialogs;
+    TTarvesh w(dialogs);
+    w.FormCreate({});
+    EXPECT_EQ(QLocale().decimalPoint(), ".");
+    EXPECT_EQ(QString::number(1.5), "1.5");
+    EXPECT_EQ(QLocale().toString(1234.5, 'f', 1), "1234.5");
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", 0.25);
+    EXPECT_STREQ(buf, "0.25") << (german ? "under de_DE" : "no German locale installed");
+}
+
+TEST(ErrorBox, ErrorInACommandIsShownAndTheProgramGoesOn)
+{
+    XdgHome home;
+    auto& app = App();
+    ScriptedDialogs dialogs;
+    app.SetDialogs(&dialogs);
+    TTarvesh w(dialogs);
+    w.FormCreate({});
+    w.show();
+
+    // A posted event whose handler raises.
+    Failing target;
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0], "Cannot open file missing.bf: No such file or directory");
+
+    // A button command that raises, clicked with the mouse; it works again afterwards.
+    auto* button = new QPushButton("Fail", w.TabSheet1);
+    button->setGeometry(0, 0, 80, 24);
+    button->show();
+    int runs = 0;
+    QObject::connect(button, &QPushButton::clicked, [&runs] {
+        ++runs;
+        throw std::runtime_error("command failed");
+    });
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(runs, 2);
+    ASSERT_EQ(dialogs.errors.size(), 3u);
+    EXPECT_EQ(dialogs.errors[2], "command failed");
+    EXPECT_TRUE(w.isVisible());
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(target.events, 2);
+    app.SetDialogs(nullptr);
+}
+
+TEST(ErrorBox, ErrorDuringStartUpSkipsTheRestAndTheWindowOpens)
+{
+    XdgHome home;
+    {
+        TRegistry reg;
+        reg.OpenKey(std::string("\\") + kOptionsKey, true);
+        reg.WriteInteger("LoadTextures", 1);
+        reg.WriteBinaryData("OggQuality", {0x2c, 1, 0, 0});
+        reg.WriteInteger("ClearPrevious", 1);
+    }
+    auto& app = App();
+    ScriptedDialogs dialogs;
+    app.SetDialogs(&dialogs);
+    TTarvesh w(dialogs);
+    EXPECT_FALSE(RunCommand([&] { w.FormCreate({}); }));
+    w.show();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0], "Invalid data type for 'OggQuality'");
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.OptionsPage->CheckBox4->isChecked());
+    EXPECT_FALSE(w.OptionsPage->CheckBox6->isChecked());
+    EXPECT_EQ(w.OptionsPage->ScrollBar1->value(), 100);
+    app.SetDialogs(nullptr);
+}
+
+// The real program under the test's X display: its window is found by its caption, and a polite termination
+// closes it the ordinary way, storing the options.
+TEST(Program, StartsWithItsCaptionAndStoresOptionsWhenClosed)
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    App();
+    XdgHome home;
+    {
+        TRegistry reg;
+        reg.OpenKey(std::string("\\") + kOptionsKey, true);
+        reg.WriteInteger("OggQuality", 321);
+    }
+    QProcess program;
+    program.setProgram(TARVESH_EXE);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start();
+    ASSERT_TRUE(program.waitForStarted(10000));
+
+    QString found;
+    for (int i = 0; i < 100 && found.isEmpty(); ++i) {
+        QProcess search;
+        search.start("xdotool", {"search", "--all", "--pid", QString::number(program.processId()), "--name",
+                                  "^Tarvesh Mox v2\\.5beta build 170606-2331 "});
+        search.waitForFinished(5000);
+        const QString id = QString::fromLocal8Bit(search.readAllStandardOutput()).trimmed();
+        if (!id.isEmpty()) {
+            QProcess name;
+            name.start("xdotool", {"getwindowname", id.split('\n').first()});
+            name.waitForFinished(5000);
+            found = QString::fromLocal8Bit(name.readAllStandardOutput()).trimmed();
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    EXPECT_EQ(found, QString("Tarvesh Mox ") + kVersionText + "- game data explorer");
+
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(std::string("\\") + kOptionsKey, false));
+    EXPECT_EQ(reg.ReadInteger("OggQuality"), 321);
+    EXPECT_EQ(reg.ReadInteger("Legacy3DSTextures"), 0);
 }

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "XdgHome.h"
+#include "platform/Settings.h"
+#include "platform/Stream.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string ReadText(const fs::path& p)
+{
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+void WriteText(const fs::path& p, const std::string& s)
+{
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << s;
+}
+} // namespace
+
+TEST(Settings, TypedValuesSurviveAFreshReadOfTheFile)
+{
+    XdgHome home;
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("Software\\Dornvale\\Tarvesh Mox", true));
+        reg.WriteInteger("OggQuality", 250);
+        reg.WriteInteger("Negative", -3);
+        reg.WriteBool("AssignFiles", true);
+        reg.WriteString("", "default \"quoted\" C:\\path\\");
+        reg.WriteString("Multi", "line one\nline two");
+        reg.WriteBinaryData("EditFlags", {0, 0xff, 0x10, 0});
+    }
+    EXPECT_TRUE(fs::exists(home.UserFile()));
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Dornvale\\Tarvesh Mox", false));
+    EXPECT_EQ(reg.ReadInteger("OggQuality"), 250);
+    EXPECT_EQ(reg.ReadInteger("Negative"), -3);
+    EXPECT_TRUE(reg.ReadBool("AssignFiles"));
+    EXPECT_EQ(reg.ReadString(""), "default \"quoted\" C:\\path\\");
+    EXPECT_EQ(reg.ReadString("Multi"), "line one\nline two");
+    EXPECT_EQ(reg.ReadBinaryData("EditFlags"), (std::vector<uint8_t>{0, 0xff, 0x10, 0}));
+    EXPECT_EQ(reg.GetValueNames().size(), 6u);
+}
+
+TEST(Settings, NamesOfKeysAndValuesIgnoreCase)
+{
+    XdgHome home;
+    TRegistry reg;
+    reg.OpenKey("Software\\Dornvale\\Tarvesh Mox", true);
+    reg.WriteInteger("OggQuality", 1);
+    reg.WriteInteger("OGGQUALITY", 2); // same value, replaced
+    EXPECT_EQ(reg.GetValueNames(), std::vector<std::string>{"OggQuality"});
+    EXPECT_TRUE(reg.ValueExists("oggquality"));
+    EXPECT_EQ(reg.ReadInteger("oggQuality"), 2);
+    EXPECT_TRUE(reg.KeyExists("\\SOFTWARE\\dornvale\\tarvesh mox"));
+    EXPECT_TRUE(reg.DeleteValue("OGGquality"));
+    EXPECT_FALSE(reg.ValueExists("OggQuality"));
+}
+
+TEST(Settings, ReadingAnotherTypeRaisesTheRegistryError)
+{
+    XdgHome home;
+    TRegistry reg;
+    reg.OpenKey("\\K", true);
+    reg.WriteString("Text", "12");
+    reg.WriteBinaryData("Bytes", {1, 0, 0, 0});
+    reg.WriteInteger("Number", 5);
+    EXPECT_THROW(reg.ReadInteger("Text"), ERegistryException);
+    EXPECT_THROW(reg.ReadInteger("Bytes"), ERegistryException);
+    EXPECT_THROW(reg.ReadInteger("Missing"), ERegistryException);
+    EXPECT_THROW(reg.ReadString("Number"), ERegistryException);
+    EXPECT_THROW(reg.ReadBinaryData("Number"), ERegistryException);
+    EXPECT_EQ(reg.ReadString("Missing"), "");
+    try {
+        reg.ReadBool("Text");
+        FAIL();
+    } catch (const ERegistryException& e) {
+        EXPECT_NE(std::string(e.what()).find("'Text'"), std::string::npos);
+    }
+}
+
+TEST(Settings, OpeningWithoutCreateLeavesNoTrace)
+{
+    XdgHome home;
+    TRegistry reg;
+    EXPECT_FALSE(reg.OpenKey("\\Software\\Dornvale\\Tarvesh Mox", false));
+    EXPECT_FALSE(reg.HasCurrentKey());
+    EXPECT_FALSE(fs::exists(home.UserFile()));
+}
+
+TEST(Settings, KeysNestAndDeleteWithTheirSubKeys)
+{
+    XdgHome home;
+    TRegistry reg(TRootKey::ClassesRoot);
+    reg.OpenKey("\\Cls\\shell\\Open\\command", true);
+    reg.WriteString("", "a");
+    reg.OpenKey("\\Cls\\shell", false);
+    reg.OpenKey("Other\\command", true); // relative to the current key
+    EXPECT_EQ(reg.CurrentPath(), "Cls\\shell\\Other\\command");
+    reg.OpenKey("\\Cls\\shell", false);
+    EXPECT_EQ(reg.GetKeyNames(), (std::vector<std::string>{"Open", "Other"}));
+    EXPECT_TRUE(reg.DeleteKey("\\cls\\SHELL\\open"));
+    EXPECT_FALSE(reg.KeyExists("\\Cls\\shell\\Open\\command"));
+    EXPECT_TRUE(reg.KeyExists("\\Cls\\shell\\Other\\command"));
+    EXPECT_FALSE(reg.DeleteKey("\\Cls\\shell\\Open"));
+    // A key whose name only begins like another is not inside it.
+    reg.OpenKey("\\Cls2", true);
+    EXPECT_TRUE(reg.DeleteKey("\\Cls"));
+    EXPECT_TRUE(reg.KeyExists("\\Cls2"));
+    EXPECT_TRUE(fs::exists(home.ClassesFile()));
+    EXPECT_FALSE(fs::exists(home.UserFile()));
+}
+
+TEST(Settings, HandWrittenFileIsReadToleratingWhatItCannotUse)
+{
+    XdgHome home;
+    WriteText(home.UserFile(), "Windows Registry Editor Version 5.00\r\n"
+                               "; a comment\r\n"
+                               "\"Orphan\"=dword:00000001\r\n"
+                               "[HKEY_LOCAL_MACHINE\\Software\\Dornvale\\Tarvesh Mox]\r\n"
+                               "\"Foreign\"=dword:00000001\r\n"
+                               "[HKEY_CURRENT_USER\\Software\\Dornvale\\Tarvesh Mox]\r\n"
+                               "\"Debug\"=hex(2):25,00\r\n"
+                               "\"OggQuality\"=dword:FA\r\n"
+                               "\"Long\"=hex:01,02,\\\r\n"
+                               "  03,04\r\n"
+                               "\"Broken\"=dword:xyz\r\n"
+                               "garbage line\r\n"
+                               "\"Gone\"=-\r\n"
+                               "@=\"a \\\"b\\\" \\\\c\"\r\n");
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Dornvale\\Tarvesh Mox", false));
+    EXPECT_TRUE(reg.ValueExists("Debug"));
+    EXPECT_EQ(*reg.GetDataType("Debug"), 2u);
+    EXPECT_EQ(reg.ReadInteger("OggQuality"), 250);
+    EXPECT_EQ(reg.ReadBinaryData("Long"), (std::vector<uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(reg.ReadString(""), "a \"b\" \\c");
+    EXPECT_FALSE(reg.ValueExists("Broken"));
+    EXPECT_FALSE(reg.ValueExists("Gone"));
+    EXPECT_FALSE(reg.ValueExists("Orphan"));
+    EXPECT_FALSE(reg.ValueExists("Foreign"));
+    // A value of an unknown type is kept as it was when the file is written again.
+    reg.WriteInteger("OggQuality", 1);
+    TRegistry again;
+    again.OpenKey("\\Software\\Dornvale\\Tarvesh Mox", false);
+    EXPECT_EQ(*again.GetDataType("Debug"), 2u);
+    EXPECT_EQ(again.ReadString("Debug"), "%");
+}
+
+TEST(Settings, WriteReplacesTheFileWholeAndLeavesNoTemporaryFile)
+{
+    XdgHome home;
+    TRegistry reg;
+    reg.OpenKey("\\K", true);
+    for (int i = 0; i < 20; ++i)
+        reg.WriteInteger("V" + std::to_string(i), i);
+    const fs::path dir = home.UserFile().parent_path();
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+    const std::string text = ReadText(home.UserFile());
+    EXPECT_EQ(text.rfind("REGEDIT4\n", 0), 0u);
+    EXPECT_NE(text.find("\"V19\"=dword:00000013\n"), std::string::npos);
+}
+
+TEST(Settings, FailedReplaceRaisesAndLeavesNoTemporaryFile)
+{
+    XdgHome home;
+    // A folder standing where the settings file goes cannot be replaced by a file, whoever runs the test.
+    fs::create_directories(home.UserFile() / "occupied");
+    TRegistry reg;
+    EXPECT_THROW(reg.OpenKey("\\K", true), ERegistryException);
+    int entries = 0;
+    for (const auto& e : fs::directory_iterator(home.UserFile().parent_path())) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1);
+    EXPECT_TRUE(fs::is_directory(home.UserFile() / "occupied"));
+}
+
+TEST(Settings, UnwritableFolderRaisesTheRegistryError)
+{
+    XdgHome home;
+    // A plain file where the settings folder should be: no user can create files below it.
+    WriteText(home.Config() / "tarveshmox", "not a folder");
+    TRegistry reg;
+    EXPECT_THROW(reg.OpenKey("\\K", true), ERegistryException);
+    EXPECT_THROW(WriteFileAtomically(home.Config() / "tarveshmox" / "x", "y"), EStreamError);
+}
+
+TEST(Settings, WritingThroughALinkKeepsTheLink)
+{
+    XdgHome home;
+    const fs::path real = home.Dir().path() / "dotfiles" / "user.reg";
+    WriteText(real, "REGEDIT4\n");
+    fs::create_directories(home.UserFile().parent_path());
+    fs::create_symlink(real, home.UserFile());
+    TRegistry reg;
+    reg.OpenKey("\\K", true);
+    reg.WriteInteger("A", 7);
+    EXPECT_TRUE(fs::is_symlink(home.UserFile()));
+    EXPECT_NE(ReadText(real).find("\"A\"=dword:00000007"), std::string::npos);
+}
+
+TEST(Settings, FolderFollowsXdgConfigHome)
+{
+    XdgHome home;
+    EXPECT_EQ(SettingsDirectory(), home.Config() / "tarveshmox");
+    const char* oldHome = std::getenv("HOME");
+    const std::string saved = oldHome ? oldHome : "";
+    setenv("XDG_CONFIG_HOME", "relative/path", 1); // not absolute: ignored
+    setenv("HOME", home.Dir().path().c_str(), 1);
+    EXPECT_EQ(SettingsDirectory(), home.Dir().path() / ".config" / "tarveshmox");
+    if (oldHome)
+        setenv("HOME", saved.c_str(), 1);
+    else
+        unsetenv("HOME");
+}
