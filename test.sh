@@ -9,10 +9,6 @@ jobs=${JOBS:-$(nproc)}
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
-# The tests never touch the user's own settings or desktop files.
-test_home=$(mktemp -d)
-trap 'rm -rf "$test_home"' EXIT
-export XDG_CONFIG_HOME="$test_home/config" XDG_DATA_HOME="$test_home/data"
 export LIBGL_ALWAYS_SOFTWARE=1 QT_QPA_PLATFORM=xcb
 (cd build && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$jobs")
 
