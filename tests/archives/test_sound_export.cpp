@@ -11,9 +11,11 @@
 #include <vorbis/vorbisfile.h>
 
 #include "archives/SoundExport.h"
+#include "archives/TBF.h"
 #include "archives/uXboxAdpcmDecoder.h"
 #include "platform/Frontend.h"
 #include "platform/Stream.h"
+#include "support/ArchiveWriters.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -43,7 +45,7 @@ std::vector<int16_t> Sines(int frames, int rate, std::vector<std::pair<double, d
     return s;
 }
 
-std::vector<uint8_t> Bytes(const std::vector<int16_t>& s)
+std::vector<uint8_t> PcmBytes(const std::vector<int16_t>& s)
 {
     std::vector<uint8_t> b;
     for (int16_t v : s)
@@ -357,7 +359,7 @@ TEST_F(SoundExportTest, StereoPcmOggDecodesBackCloseToTheInput)
     const int rate = 44100, frames = 44100;
     const auto pcm = Sines(frames, rate, {{440, 0.5}, {1000, 0.3}});
     std::vector<uint8_t> bytes(32, 0);
-    const auto data = Bytes(pcm);
+    const auto data = PcmBytes(pcm);
     bytes.insert(bytes.end(), data.begin(), data.end());
     auto& archive = Bank(bytes);
     ASSERT_TRUE(WriteOgg(archive, PcmEntry(32, int32_t(data.size()), rate, 2, "music.wav"), Target()));
@@ -377,7 +379,7 @@ TEST_F(SoundExportTest, MonoPcmIsWrittenAsTwoEqualChannels)
 {
     const int rate = 22050, frames = 11025;
     const auto pcm = Sines(frames, rate, {{300, 0.6}});
-    const auto data = Bytes(pcm);
+    const auto data = PcmBytes(pcm);
     auto& archive = Bank(data);
     ASSERT_TRUE(WriteOgg(archive, PcmEntry(0, int32_t(data.size()), rate, 1, "mono"), Target()));
 
@@ -412,7 +414,7 @@ TEST_F(SoundExportTest, EightBitPcmIsReadAsUnsignedBytes)
 
 TEST_F(SoundExportTest, OggCarriesTitleAndCommentAndGoesBesideTheEntryName)
 {
-    const auto data = Bytes(Sines(2000, 22050, {{100, 0.2}, {100, 0.2}}));
+    const auto data = PcmBytes(Sines(2000, 22050, {{100, 0.2}, {100, 0.2}}));
     auto& archive = Bank(data);
     ASSERT_TRUE(WriteOgg(archive, PcmEntry(0, int32_t(data.size()), 22050, 2, "sub\\Music_12.wav"), Target()));
     EXPECT_EQ(Outputs(), std::vector<std::string>{"sub/Music_12.ogg"});
@@ -480,7 +482,7 @@ TEST_F(SoundExportTest, ChannelCountsTheEncoderCannotTakeAreLogged)
 
 TEST_F(SoundExportTest, RefusedRateIsLoggedAndHighQualityPositionsWork)
 {
-    const auto data = Bytes(Sines(4000, 22050, {{100, 0.2}}));
+    const auto data = PcmBytes(Sines(4000, 22050, {{100, 0.2}}));
     auto& archive = Bank(data);
     EXPECT_FALSE(WriteOgg(archive, PcmEntry(0, int32_t(data.size()), 0, 1, "zero.wav"), Target()));
     EXPECT_FALSE(WriteOgg(archive, PcmEntry(0, int32_t(data.size()), 1000000, 1, "fast.wav"), Target()));
@@ -495,4 +497,121 @@ TEST_F(SoundExportTest, RefusedRateIsLoggedAndHighQualityPositionsWork)
     EXPECT_TRUE(WriteOgg(archive, PcmEntry(0, int32_t(data.size()), 22050, 1, "low.wav"), Target()));
     EXPECT_EQ(ReadOgg(dir.path() / "top.ogg").frames, 4000);
     EXPECT_GT(fs::file_size(dir.path() / "top.ogg"), fs::file_size(dir.path() / "low.ogg"));
+}
+
+// ---- Every sound of a bank, through the archive reader ----
+
+TEST(BankSounds, EveryEntryOfEachBankVersionExtractsAsWaveAndAsOgg)
+{
+    const auto stereo = Sines(11025, 44100, {{440, 0.5}, {880, 0.4}});
+    const auto mono = Sines(5000, 22050, {{300, 0.5}});
+    auto adpcmRecord = [](const std::vector<uint8_t>& blocks) {
+        std::vector<uint8_t> r(28 + 38, 0x3C);
+        r.insert(r.end(), blocks.begin(), blocks.end());
+        return r;
+    };
+    const auto streamed = adpcmRecord(EncodeXboxAdpcm(Sines(65 * 40, 22050, {{200, 0.4}, {500, 0.4}}), 2));
+    const auto inBank = adpcmRecord(EncodeXboxAdpcm(Sines(65 * 30, 22050, {{250, 0.5}}), 1));
+    const fs::path savedCwd = fs::current_path();
+
+    for (int version = 1; version <= 3; ++version) {
+        SCOPED_TRACE(version);
+        TempDir dir;
+        std::vector<uint8_t> streamFile(100, 0x11); // the sound lies 100 bytes into its stream file
+        streamFile.insert(streamFile.end(), streamed.begin(), streamed.end());
+        WriteFileBytes(dir.file("music.xwb"), streamFile);
+
+        std::vector<uint8_t> data;
+        auto append = [&](const std::vector<uint8_t>& b) {
+            const auto at = static_cast<int32_t>(data.size());
+            data.insert(data.end(), b.begin(), b.end());
+            return at;
+        };
+        BankRecord a;
+        a.name = "music/a.wav";
+        a.size = static_cast<int32_t>(stereo.size() * 2);
+        a.offset = append(PcmBytes(stereo));
+        a.sampleRate = 44100;
+        a.bytesPerSec = 44100 * 4;
+        a.channels = 2;
+        BankRecord b = a;
+        b.name = "b.wav";
+        b.size = static_cast<int32_t>(mono.size() * 2);
+        b.offset = append(PcmBytes(mono));
+        b.sampleRate = 22050;
+        b.bytesPerSec = 44100;
+        b.channels = 1;
+        BankRecord c = a;
+        c.storage = 3;
+        c.streamFile = "music.xwb";
+        c.offset = 100;
+        c.size = static_cast<int32_t>(streamed.size());
+        c.sampleRate = 22050;
+        BankSpec spec;
+        spec.version = version;
+        spec.records = {a, b, c};
+        if (version != 1)
+            spec.afterMarker = {0}; // passed after a zero marker
+        const int32_t inBankAt = append(inBank);
+        spec.data = data;
+        if (version == 3) {
+            // a sound inside the bank itself, at an absolute offset
+            BankRecord d = c;
+            d.inBank = 1;
+            d.size = static_cast<int32_t>(inBank.size());
+            d.channels = 1;
+            spec.records.push_back(d);
+            const auto size = MakeSoundBank(spec).size();
+            spec.records.back().offset = static_cast<int32_t>(size - data.size()) + inBankAt;
+        }
+        WriteFileBytes(dir.file("fx.sb0"), MakeSoundBank(spec));
+
+        MemoryFrontend ui;
+        TBF bf(ui);
+        bf.Init();
+        ASSERT_TRUE(bf.Open(dir.file("fx.sb0")));
+        ASSERT_EQ(bf.Count, static_cast<int>(spec.records.size()));
+        for (int format : {0, 1}) {
+            ui.options[OptionId::ConvertFormat] = format;
+            for (int i = 0; i < bf.Count; ++i)
+                EXPECT_TRUE(bf.ExtractEntry(i)) << i;
+        }
+        fs::current_path(savedCwd);
+        EXPECT_TRUE(ui.Lines(MemoId::Memo1).empty());
+
+        struct Expect {
+            int channels, rate;
+            int64_t frames;
+            std::vector<int16_t> pcm; // the stored samples; empty for decoded entries
+        };
+        std::vector<Expect> expect = {{2, 44100, 11025, stereo}, {1, 22050, 5000, mono}, {2, 22050, 65 * 40, {}},
+                                      {1, 22050, 65 * 30, {}}};
+        for (int i = 0; i < bf.Count; ++i) {
+            std::string name = bf.Entries[i].Name;
+            std::replace(name.begin(), name.end(), '\\', '/');
+            SCOPED_TRACE(name);
+            const auto& x = expect[i];
+            const auto wav = ReadFileBytes(dir.file(name));
+            const size_t dataBytes = x.pcm.empty() ? 38 + 2 * x.frames * x.channels : 2 * x.pcm.size();
+            ASSERT_EQ(wav.size(), 44 + dataBytes);
+            EXPECT_EQ(U32(wav, 4), wav.size() - 8);
+            EXPECT_EQ(U32(wav, 40), wav.size() - 44);
+            EXPECT_EQ(U16(wav, 22), x.channels);
+            EXPECT_EQ(U32(wav, 24), uint32_t(x.rate));
+            if (!x.pcm.empty())
+                EXPECT_EQ(std::vector<uint8_t>(wav.begin() + 44, wav.end()), PcmBytes(x.pcm));
+
+            // the Ogg file holds the same audio as the WAV file (after the copied bytes of decoded entries)
+            const auto d = ReadOgg(dir.path() / (name.substr(0, name.size() - 4) + ".ogg"));
+            EXPECT_EQ(d.channels, 2);
+            EXPECT_EQ(d.rate, x.rate);
+            EXPECT_EQ(d.frames, x.frames);
+            std::vector<int16_t> ref;
+            for (size_t at = x.pcm.empty() ? 44 + 38 : 44; at + 1 < wav.size(); at += 2)
+                ref.push_back(static_cast<int16_t>(U16(wav, at)));
+            ASSERT_EQ(d.pcm.size(), 2u);
+            EXPECT_GT(SnrDb(Channel(ref, x.channels, 0), d.pcm[0]), 20.0);
+            EXPECT_GT(SnrDb(Channel(ref, x.channels, x.channels - 1), d.pcm[1]), 20.0);
+        }
+    }
 }
