@@ -53,7 +53,7 @@ QButtonGroup* MakeRadioGroup(QWidget* parent, QGroupBox*& box, const char* name,
     const int rows = (static_cast<int>(items.size()) + columns - 1) / columns;
     for (int i = 0; i < items.size(); ++i) {
         auto* b = new QRadioButton(items[i], box);
-        b->setGeometry(8 + (i / rows) * colWidth, 20 + (i % rows) * 22, colWidth, 20);
+        b->setGeometry(8 + (i / rows) * colWidth, 26 + (i % rows) * 22, colWidth, 20);
         group->addButton(b, i);
     }
     return group;
@@ -66,31 +66,31 @@ TOptionsPage::TOptionsPage(TTarvesh& window, QWidget* page) : window_(window)
     CheckBox2 = MakeCheckBox(page, "CheckBox2", "Assign Tarvesh Mox to all known file types", 16, 12, 400);
 
     RadioGroup1 = MakeRadioGroup(page, RadioGroup1Box, "RadioGroup1", " Audio output format ",
-                                 {"Keep 16-bit PCM", "Convert to OGG"}, 1, QRect(16, 40, 200, 72));
+                                 {"Keep 16-bit PCM", "Convert to OGG"}, 1, QRect(16, 40, 200, 80));
     SetItemIndex(RadioGroup1, 0);
 
     GroupBox1 = new QGroupBox(" OGG Quality setting ", page);
     GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(232, 40, 336, 72);
+    GroupBox1->setGeometry(232, 40, 336, 80);
     ScrollBar1 = new QScrollBar(Qt::Horizontal, GroupBox1);
     ScrollBar1->setObjectName("ScrollBar1");
-    ScrollBar1->setGeometry(12, 32, 256, 17);
+    ScrollBar1->setGeometry(12, 40, 256, 17);
     ScrollBar1->setRange(0, 1000);
     ScrollBar1->setPageStep(0);
     ScrollBar1->setValue(100);
     Label1 = new QLabel("1.00", GroupBox1);
     Label1->setObjectName("Label1");
-    Label1->setGeometry(276, 32, 48, 17);
+    Label1->setGeometry(276, 40, 48, 17);
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    CheckBox4 = MakeCheckBox(page, "CheckBox4", "Load textures", 16, 128, 200);
-    CheckBox5 = MakeCheckBox(page, "CheckBox5", "Write 3D models", 16, 152, 200);
-    CheckBox6 = MakeCheckBox(page, "CheckBox6", "Clear previous", 16, 176, 200);
-    CheckBox14 = MakeCheckBox(page, "CheckBox14", "Legacy 3DS", 16, 200, 200);
+    CheckBox4 = MakeCheckBox(page, "CheckBox4", "Load textures", 16, 136, 200);
+    CheckBox5 = MakeCheckBox(page, "CheckBox5", "Write 3D models", 16, 160, 200);
+    CheckBox6 = MakeCheckBox(page, "CheckBox6", "Clear previous", 16, 184, 200);
+    CheckBox14 = MakeCheckBox(page, "CheckBox14", "Legacy 3DS", 16, 208, 200);
     RadioGroup2 = MakeRadioGroup(page, RadioGroup2Box, "RadioGroup2", " Model format ", {"OBJ", "3DS"}, 3,
-                                 QRect(232, 128, 336, 48));
+                                 QRect(232, 136, 336, 56));
     SetItemIndex(RadioGroup2, 0);
-    CheckBox7 = MakeCheckBox(page, "CheckBox7", "Export legacy ready texes", 16, 224, 200);
+    CheckBox7 = MakeCheckBox(page, "CheckBox7", "Export legacy ready texes", 16, 232, 200);
 
     // A change made by the user ends in the error box when the association cannot be written.
     connect(CheckBox2, &QCheckBox::clicked, this, [this] { RunCommand([this] { CheckBox2Click(); }); });

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <QEvent>
@@ -16,6 +18,8 @@
 #include "TestApp.h"
 #include "XdgHome.h"
 #include "app/OptionsPage.h"
+#include "archives/ExplorerPage.h"
+#include "support/ArchiveWriters.h"
 #include "app/Tmox.h"
 #include "platform/Settings.h"
 #include "platform/Stream.h"
@@ -78,6 +82,89 @@ TEST(MainWindow, DecimalSeparatorIsPointWhateverTheLocale)
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.2f", 0.25);
     EXPECT_STREQ(buf, "0.25") << (german ? "under de_DE" : "no German locale installed");
+}
+
+namespace {
+
+// An archive of two entries, one in a sub-folder, and a window started with a command line.
+struct CommandLineRun {
+    XdgHome home;
+    TempDir dir;
+    fs::path cwd = fs::current_path();
+    std::string archive = dir.file("pack.bf");
+    ScriptedDialogs dialogs;
+    TTarvesh* w = nullptr;
+
+    CommandLineRun()
+    {
+        App();
+        WriteFileBytes(archive, MakeBigArchive({{"a.bin", {1, 2, 3}, 1}, {"sub\\b.bin", {4}, 2}}));
+        WriteFileBytes(dir.file("notes.bf"), {'n', 'o', 't', 'e', 's', 0, 0, 0});
+    }
+    ~CommandLineRun()
+    {
+        delete w;
+        fs::current_path(cwd); // extraction moves into the archive's folder
+    }
+    std::vector<std::string> Start(const QStringList& args)
+    {
+        w = new TTarvesh(dialogs);
+        w->FormCreate(args);
+        std::vector<std::string> lines;
+        for (const QString& l : w->Explorer->Memo1->toPlainText().split('\n', Qt::SkipEmptyParts))
+            lines.push_back(l.toStdString());
+        return lines;
+    }
+    bool Extracted() const { return fs::exists(dir.path() / "a.bin") && fs::exists(dir.path() / "sub" / "b.bin"); }
+};
+
+} // namespace
+
+TEST(CommandLine, FileAloneIsOpenedAndNothingExtracted)
+{
+    CommandLineRun run;
+    EXPECT_EQ(run.Start({QString::fromStdString(run.archive)}),
+              std::vector<std::string>{"2 files in a BF BIG archive file."});
+    EXPECT_EQ(run.w->Explorer->FileList->count(), 2);
+    EXPECT_EQ(run.w->PageControl1->currentIndex(), 0);
+    EXPECT_FALSE(fs::exists(run.dir.path() / "a.bin"));
+}
+
+TEST(CommandLine, SecondArgumentXInEitherCaseExtractsEverything)
+{
+    for (const char* x : {"x", "X"}) {
+        CommandLineRun run;
+        EXPECT_EQ(run.Start({QString::fromStdString(run.archive), x}),
+                  (std::vector<std::string>{"2 files in a BF BIG archive file.", "2 files extracted."}))
+            << x;
+        EXPECT_TRUE(run.Extracted()) << x;
+        EXPECT_EQ(ReadFileBytes((run.dir.path() / "a.bin").string()), (std::vector<uint8_t>{1, 2, 3}));
+    }
+}
+
+TEST(CommandLine, ThreeArgumentsOpenWithoutExtracting)
+{
+    CommandLineRun run;
+    EXPECT_EQ(run.Start({QString::fromStdString(run.archive), "x", "more"}),
+              std::vector<std::string>{"2 files in a BF BIG archive file."});
+    EXPECT_FALSE(run.Extracted());
+}
+
+TEST(CommandLine, MissingFileIsIgnoredWithItsX)
+{
+    CommandLineRun run;
+    EXPECT_TRUE(run.Start({QString::fromStdString(run.dir.file("missing.bf")), "x"}).empty());
+    EXPECT_EQ(run.w->Explorer->FileList->count(), 0);
+    EXPECT_TRUE(run.dialogs.messages.empty());
+    EXPECT_TRUE(run.dialogs.errors.empty());
+}
+
+TEST(CommandLine, FileThatIsNoArchiveWarnsAndExtractsNothing)
+{
+    CommandLineRun run;
+    EXPECT_EQ(run.Start({QString::fromStdString(run.dir.file("notes.bf")), "x"}),
+              std::vector<std::string>{"0 files extracted."});
+    EXPECT_EQ(run.dialogs.messages, std::vector<std::string>{"Not a valid/supported file!"});
 }
 
 TEST(ErrorBox, ErrorInACommandIsShownAndTheProgramGoesOn)
