@@ -35,10 +35,11 @@ void PutHeader(std::vector<uint8_t>& out, int width, int height, uint8_t bpp, bo
 // Reads count bytes from offset; what the source does not hold stays zero.
 void ReadZeroFilled(TStream& source, int64_t offset, uint8_t* dst, int64_t count)
 {
-    std::memset(dst, 0, static_cast<size_t>(count));
     source.Seek(offset, SeekOrigin::Begin);
-    if (count > 0)
-        source.Read(dst, count);
+    if (count <= 0)
+        return;
+    std::memset(dst, 0, static_cast<size_t>(count));
+    source.Read(dst, count);
 }
 
 void SaveAll(const std::string& fileName, const std::vector<uint8_t>& image)
