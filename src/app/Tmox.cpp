@@ -79,6 +79,7 @@ void TTarvesh::FormCreate(const QStringList& args)
     BinFile->Clear();
     WorldData = std::make_unique<TWorldData>(frontend());
     WorldData->Clear();
+    BinFile->WorldData = WorldData.get();
     // 4. the first page
     PageControl1->setCurrentIndex(0);
     // 5. '.' as decimal separator for the whole process

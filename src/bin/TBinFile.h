@@ -14,9 +14,11 @@
 #include <string_view>
 #include <vector>
 
+#include "display/matrices.h"
 #include "platform/Stream.h"
 
 class Frontend;
+class TWorldData;
 
 constexpr uint32_t BlockMarker = 0xEEFFC099;
 constexpr uint32_t TerminatorKey = 0x0FF7C0DE;
@@ -132,6 +134,17 @@ public:
     std::string ExtractPath(int32_t index);
 
     Frontend& frontend() { return frontend_; }
+
+    // ---- 3D object data and block analysis (Geometry.cpp, GeometryActor.cpp, BlockAnalysis.cpp)
+    TWorldData* WorldData = nullptr; // the world that the geometry loaders fill
+    // Loads 3D object data block Index into the world placed by Matrix; Reset replaces the world.
+    void LoadGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool Reset);
+    // The actor layout (bone records) and multi-block lists; traces into the unpacker page's text box.
+    void LoadActorGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool Reset);
+    // The analyzer's action on one block ("View/Extract").
+    void AnalyzeBlock(int32_t index, bool Quiet);
+    // AnalyzeBlock, quietly, for every Game Object block ("Objects").
+    void ExtractAllObjects();
 
 private:
     // Table of the first block index per key (open addressing).

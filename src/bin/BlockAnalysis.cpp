@@ -1,0 +1,146 @@
+// The analyzer's action on one block: geometry loads, Game Object resolution, texture pack and world block
+// listings, texture export.
+#include "bin/BlockAnalysis.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "bin/Geometry.h"
+#include "bin/TBinFile.h"
+#include "models/FloatFormat.h"
+#include "models/WorldData.h"
+#include "platform/Frontend.h"
+#include "platform/Paths.h"
+
+Matrix4 IdentityMatrix()
+{
+    Matrix4 m;
+    MatrixIdentity(m);
+    return m;
+}
+
+bool ResolveGameObject(TBinFile& bin, int32_t index, TGameObject& go)
+{
+    go = TGameObject{};
+    go.Version = bin.GetDWord(index, 4);
+    bin.Version = go.Version;
+    go.NameLength = bin.GetDWord(index, 16);
+    go.Name = bin.GameObjectName(index);
+    if (index < 0 || index >= bin.Count || static_cast<size_t>(index) >= bin.Blocks.size())
+        return false;
+    const int64_t size = bin.Blocks[static_cast<size_t>(index)].Size;
+    // Positions are formed in 64 bits: a huge L or e cannot wrap round into the block.
+    const int64_t L = go.NameLength;
+    if (size <= L + 150)
+        return false;
+    auto dword = [&](int64_t pos) {
+        return pos < 0 || pos > INT32_MAX ? 0u : bin.GetDWord(index, static_cast<int32_t>(pos));
+    };
+    for (int k = 0; k < 16; ++k)
+        go.Matrix[static_cast<size_t>(k)] =
+            30 + L + 4 * k > INT32_MAX ? 0.0 : bin.GetSingle(index, static_cast<int32_t>(30 + L + 4 * k));
+    go.Entry = dword(94 + L);
+    go.GeoKey = dword(146 + L);
+    go.PackKey = dword(150 + L);
+    if (bin.FindKey(go.GeoKey) == -1) {
+        const int64_t entry = 98 + L + 12 * int64_t{go.Entry};
+        go.GeoKey = dword(entry);
+        go.PackKey = dword(entry + 4);
+    }
+    if (bin.FindKey(go.GeoKey) == -1) {
+        for (int64_t r = 98 + L; r < size - 4; ++r) {
+            const uint32_t key = dword(r);
+            if (bin.FindKey(key) != -1) {
+                go.GeoKey = key;
+                go.PackKey = dword(r + 4);
+                break;
+            }
+        }
+    }
+    go.GeoIndex = bin.FindKey(go.GeoKey);
+    if (go.GeoIndex != -1)
+        bin.Blocks[static_cast<size_t>(go.GeoIndex)].Name = go.Name;
+    return true;
+}
+
+namespace {
+
+void Listing(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(MemoId::Memo2, line); }
+
+void ListTexturePack(TBinFile& bin, int32_t i)
+{
+    bin.frontend().ClearMemo(MemoId::Memo2);
+    Listing(bin, "[" + KeyText(bin.Blocks[static_cast<size_t>(i)].Key) + "] - Texture pack");
+    const uint32_t n = bin.GetDWord(i, 8);
+    Listing(bin, "# textures : " + std::to_string(n));
+    // Slots beyond the block's end read 00000000; a count is listed no further than the slots the block holds
+    // or the number of blocks in the file, whichever is larger.
+    const uint32_t inBlock = bin.Readable(i) > 12 ? (bin.Readable(i) - 12) / 4 : 0;
+    const uint32_t limit = std::min<uint32_t>(n, std::max<uint32_t>(inBlock, static_cast<uint32_t>(bin.Count)));
+    for (uint32_t s = 0; s < limit; ++s)
+        Listing(bin, "[" + std::to_string(s) + "] : " +
+                         KeyText(bin.GetDWord(i, static_cast<int32_t>(std::min<uint64_t>(12 + 4ull * s, INT32_MAX)))));
+}
+
+void ListWorldBlock(TBinFile& bin, int32_t i)
+{
+    bin.frontend().ClearMemo(MemoId::Memo2);
+    Listing(bin, "[" + std::to_string(i) + "] - .wow");
+    Listing(bin, "Name : " + Win1252ToUtf8(bin.WorldName(i)));
+    Listing(bin, "First block : " + KeyText(bin.GetTag(i, 72)));
+    for (int line = 0; line < 4; ++line) {
+        std::string text = "Matrix line " + std::to_string(line + 1) + " : ";
+        for (int k = 0; k < 4; ++k) {
+            if (k > 0)
+                text += ' ';
+            text += FormatListingFloat(bin.GetSingle(i, 76 + 4 * (line * 4 + k)));
+        }
+        Listing(bin, text);
+    }
+    Listing(bin, "Sixvalue : " + std::to_string(bin.GetDWord(i, 140)));
+    Listing(bin, "Thefloat : " + FormatListingFloat(bin.GetSingle(i, 144)));
+    Listing(bin, "Zero 1 : " + std::to_string(bin.GetDWord(i, 148)));
+    Listing(bin, "Zero 2 : " + std::to_string(bin.GetDWord(i, 152)));
+    for (int k = 0; k < 5; ++k)
+        Listing(bin, "Ident " + std::to_string(k + 1) + " : " + KeyText(bin.GetTag(i, 156 + 4 * k)));
+}
+
+} // namespace
+
+void TBinFile::AnalyzeBlock(int32_t index, bool Quiet)
+{
+    if (index < 0 || index >= Count || static_cast<size_t>(index) >= Blocks.size())
+        return;
+    const bool reset = frontend().Option(OptionId::ClearPrevious) != 0;
+    switch (GetTag(index, 0)) {
+    case TagGeometry:
+        LoadGeometry(index, Quiet, IdentityMatrix(), reset);
+        return;
+    case TagTexturePack:
+        ListTexturePack(*this, index);
+        return;
+    case TagGameObject: {
+        TGameObject go;
+        if (!ResolveGameObject(*this, index, go)) {
+            frontend().AppendLine(MemoId::Memo3, "No useful data.");
+            return;
+        }
+        if (WorldData)
+            WorldData->CurrentPack = WorldData->FindTexturePack(go.PackKey);
+        LoadGeometry(go.GeoIndex, Quiet, go.Matrix, reset);
+        return;
+    }
+    case TagWow:
+        ListWorldBlock(*this, index);
+        return;
+    default:
+        return;
+    }
+}
+
+void TBinFile::ExtractAllObjects()
+{
+    for (int32_t i = 0; i < Count; ++i)
+        if (GetTag(i, 0) == TagGameObject)
+            AnalyzeBlock(i, true);
+}

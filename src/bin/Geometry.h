@@ -1,0 +1,60 @@
+// Shared steps of the two geometry loaders of TBinFile (plain and actor layouts of 3D object data blocks).
+//
+// 3D object data block (after the 12-byte block header, little-endian):
+//   0 u32 type (1 mesh, 8 multi-block list), 4 u32 temp2, 8 u16 temp3, 10 u16 temp8, 12 u32 temp5,
+//   16 u32 vertex count, 20 u32 (unused), 24 u32 has-colours, 28 u32 UV count, 32 u32 model count, 36 u32 code,
+//   then (plain layout) 40 u32 has-normals and the sections: vertices (3 f32), normals (3 f32, when flagged),
+//   colours (u32, when flagged), UV pairs (2 f32), model headers (u32 face count, u32 texture slot), and the
+//   faces of every model with faces: 3 u16 vertex indices, 3 u16 UV indices, u32 extra.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "display/matrices.h"
+
+class TBinFile;
+class TWorldData;
+
+constexpr uint32_t ActorCode = 0xC0DE2002;
+
+// Deletes every NUL character of s.
+void StripNulls(std::string& s);
+
+// Bytes of a block or model name as display text: kept when valid UTF-8 (a name made from the bin file's path),
+// otherwise read as Windows-1252.
+std::string NameText(const std::string& bytes);
+
+// What one load keeps between its steps.
+struct TGeometryLoad {
+    int32_t Index = -1;
+    uint32_t VertexBase = 0;
+    uint32_t UVBase = 0;
+    uint32_t ModelBase = 0;
+    std::string BaseName;   // prefix of model names and base of export file names (bytes as stored)
+    uint32_t ExportKey = 0; // identifier handed to the export
+    // Counts of this block.
+    uint32_t VertexCount = 0;
+    uint32_t UVCount = 0;
+    uint32_t ModelCount = 0;
+};
+
+namespace geometry {
+
+// Index test, reset or bases, naming and the "B_" test. False: the load stops here.
+bool Prologue(TBinFile& bin, int32_t Index, bool Quiet, bool Reset, TGeometryLoad& g);
+// Grows the world by the block's counts (new elements zero) once the stream is known to hold `bytesNeeded`
+// more bytes from its position. False (with the failure line, nothing changed) when it does not.
+bool Grow(TBinFile& bin, TGeometryLoad& g, uint64_t bytesNeeded);
+// Reads the block's vertices placed by the matrix.
+void ReadVertices(TBinFile& bin, const TGeometryLoad& g, const Matrix4& M);
+// UV table, model headers and faces with their checks. False: rolled back (the failure line is written).
+bool ReadUVsModelsFaces(TBinFile& bin, const TGeometryLoad& g);
+// Restores the world's counts to the bases and writes the failure line.
+void RollBack(TBinFile& bin, const TGeometryLoad& g);
+// Texture coordinates, normals and bounds of the whole world.
+void Complete(TBinFile& bin);
+// Appends a line to the analyzer's log.
+void Log(TBinFile& bin, const std::string& line);
+
+} // namespace geometry

@@ -1,0 +1,189 @@
+// Actor meshes (bone records between the header and the vertices) and multi-block lists.
+//
+// Actor mesh: the 40 header bytes of a 3D object data block with code ActorCode, then u16 A1, u16 A2 and A2 bone
+// records (u16 id, u16 value count n, 16 f32 matrix, u32 kind, n f32 values), then u32 has-normals, the
+// vertices, the normals (when has-normals > 0), the UV table, model headers and faces; no colour section.
+// Multi-block list (type 8): u32 unused, u32 count, 3 bytes skipped, count u32 keys of the part blocks.
+#include <algorithm>
+#include <vector>
+
+#include "bin/Geometry.h"
+#include "bin/TBinFile.h"
+#include "models/FloatFormat.h"
+#include "models/WorldData.h"
+#include "platform/Frontend.h"
+#include "platform/Paths.h"
+
+namespace {
+
+struct somethingblock {
+    uint16_t Id = 0;
+    uint16_t ValueCount = 0;
+    uint32_t StB = 0;
+    Matrix4 Matrix{};
+    std::vector<float> Values;
+};
+
+uint16_t ReadU16(TBinFile& bin)
+{
+    uint8_t b[2] = {0, 0};
+    bin.Stream.Read(b, 2);
+    return static_cast<uint16_t>(b[0] | (b[1] << 8));
+}
+
+void Trace(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(MemoId::Memo2, line); }
+
+int64_t Remaining(TBinFile& bin) { return bin.Stream.Size() - bin.Stream.Position(); }
+
+// The list blocks being loaded, outermost first: a list that names itself (directly or through other lists)
+// is not entered again.
+void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, bool Reset,
+               std::vector<int32_t>& lists);
+
+void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool Reset)
+{
+    TWorldData& W = *bin.WorldData;
+    const coffeeblock& B = bin.Blocks[static_cast<size_t>(g.Index)];
+    const uint32_t temp2 = bin.ReadDWord();
+    const uint16_t temp3 = ReadU16(bin);
+    const uint16_t temp8 = ReadU16(bin);
+    const uint32_t temp5 = bin.ReadDWord();
+    g.VertexCount = bin.ReadDWord();
+    bin.ReadDWord(); // not used
+    const uint32_t hasColours = bin.ReadDWord();
+    g.UVCount = bin.ReadDWord();
+    g.ModelCount = bin.ReadDWord();
+    const uint32_t code = bin.ReadDWord();
+    if (code != ActorCode) {
+        geometry::Log(bin, "Unexpected code for " + NameText(g.BaseName));
+        return;
+    }
+    const uint16_t a1 = ReadU16(bin);
+    const uint16_t a2 = ReadU16(bin);
+
+    // The sections after the bone records need at least this much.
+    const uint64_t minimum = 4 + uint64_t{g.VertexCount} * 12 + uint64_t{g.UVCount} * 8 + uint64_t{g.ModelCount} * 8;
+    if (!geometry::Grow(bin, g, minimum))
+        return;
+    W.VertexExtra.assign(W.VertexCount, 0);
+
+    Trace(bin, "Filename      : " + NameText(B.Name));
+    Trace(bin, "Vertices      : " + std::to_string(W.VertexCount));
+    Trace(bin, "UVs           : " + std::to_string(W.UVCount));
+    Trace(bin, "Models        : " + std::to_string(W.ModelCount));
+    Trace(bin, "Tempvalues    : 2=" + IntToHex(temp2, 8) + " 3=" + IntToHex(temp3, 8) + " 5=" + IntToHex(temp5, 8) +
+                   " 6=" + IntToHex(hasColours, 8) + " 7=" + IntToHex(code, 8) + " 8=" + IntToHex(temp8, 8));
+    Trace(bin, "A1            : " + std::to_string(a1));
+    Trace(bin, "A2            : " + std::to_string(a2));
+
+    for (uint32_t i = 0; i < a2; ++i) {
+        Trace(bin, "Block " + std::to_string(i));
+        somethingblock bone;
+        if (Remaining(bin) < 72) {
+            geometry::RollBack(bin, g);
+            return;
+        }
+        bone.Id = ReadU16(bin);
+        bone.ValueCount = ReadU16(bin);
+        for (double& e : bone.Matrix)
+            e = bin.ReadSingle();
+        for (int line = 0; line < 4; ++line) {
+            std::string text = "Matrix line " + std::to_string(line + 1) + " : ";
+            for (int k = 0; k < 4; ++k) {
+                if (k > 0)
+                    text += ' ';
+                text += FormatListingFloat(static_cast<float>(bone.Matrix[static_cast<size_t>(line * 4 + k)]));
+            }
+            Trace(bin, text);
+        }
+        bone.StB = bin.ReadDWord();
+        if (bone.StB != 2 && bone.StB != 4 && bone.StB != 6)
+            bin.frontend().ShowMessage("Contact the author! ActorStB=" + std::to_string(bone.StB));
+        if (Remaining(bin) < int64_t{4} * bone.ValueCount) {
+            geometry::RollBack(bin, g);
+            return;
+        }
+        bone.Values.resize(bone.ValueCount);
+        for (uint32_t j = 0; j < bone.ValueCount; ++j) {
+            bone.Values[j] = bin.ReadSingle();
+            Trace(bin, "Value " + std::to_string(j) + " : " + FormatListingFloat(bone.Values[j]));
+        }
+    }
+
+    Trace(bin, "Position : " + std::to_string(bin.Stream.Position() - B.Offset));
+    const int32_t hasNormals = static_cast<int32_t>(bin.ReadDWord());
+    const uint64_t vc = g.VertexCount;
+    const uint64_t rest = vc * 12 + (hasNormals > 0 ? vc * 12 : 0) + uint64_t{g.UVCount} * 8 + uint64_t{g.ModelCount} * 8;
+    if (Remaining(bin) < 0 || rest > static_cast<uint64_t>(Remaining(bin))) {
+        geometry::RollBack(bin, g);
+        return;
+    }
+    geometry::ReadVertices(bin, g, Matrix);
+    Trace(bin, "Position : " + std::to_string(bin.Stream.Position() - B.Offset));
+    if (hasNormals > 0)
+        bin.Stream.Seek(static_cast<int64_t>(vc * 12), SeekOrigin::Current);
+
+    if (!geometry::ReadUVsModelsFaces(bin, g))
+        return;
+    geometry::Complete(bin);
+    if (Reset)
+        W.ExportModel(g.BaseName, g.ExportKey, bin.FileName);
+    W.Loaded = true;
+}
+
+void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, std::vector<int32_t>& lists)
+{
+    bin.ReadDWord(); // not used
+    uint32_t count = bin.ReadDWord();
+    bin.Stream.Seek(3, SeekOrigin::Current);
+    // No more keys than the stream holds.
+    const int64_t room = std::max<int64_t>(Remaining(bin), 0) / 4;
+    if (count > room)
+        count = static_cast<uint32_t>(room);
+    std::vector<uint32_t> keys(count);
+    for (uint32_t& k : keys)
+        k = bin.ReadDWord();
+
+    lists.push_back(g.Index);
+    for (uint32_t key : keys) {
+        const int32_t part = bin.FindKey(key);
+        if (part == -1 || std::find(lists.begin(), lists.end(), part) != lists.end()) {
+            geometry::Log(bin, "Multiblock error?");
+            continue;
+        }
+        LoadActor(bin, part, true, Matrix, false, lists);
+    }
+    lists.pop_back();
+    bin.WorldData->ExportModel(g.BaseName, g.ExportKey, bin.FileName);
+}
+
+void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, bool Reset,
+               std::vector<int32_t>& lists)
+{
+    bin.frontend().ClearMemo(MemoId::Memo2);
+    TGeometryLoad g;
+    if (!geometry::Prologue(bin, Index, Quiet, Reset, g))
+        return;
+    const coffeeblock& B = bin.Blocks[static_cast<size_t>(Index)];
+    bin.Stream.SetPosition(B.Offset);
+    bin.ReadDWord(); // size
+    bin.ReadDWord(); // marker
+    bin.WorldData->BlockKey = bin.ReadDWord();
+    const uint32_t type = bin.ReadDWord();
+    if (type == 1)
+        LoadActorMesh(bin, g, Matrix, Reset);
+    else if (type == 8)
+        LoadList(bin, g, Matrix, lists);
+    else
+        bin.frontend().ShowMessage("Contact the author! " + NameText(B.Name) + " multiple datablocks?");
+}
+
+} // namespace
+
+void TBinFile::LoadActorGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool Reset)
+{
+    if (!WorldData)
+        return;
+    std::vector<int32_t> lists;
+    LoadActor(*this, Index, Quiet, Matrix, Reset, lists);
+}

@@ -1,0 +1,202 @@
+#include "models/BinFixture.h"
+
+namespace {
+
+using ActorLoader = BinFixture;
+
+MeshSpec ActorMesh(int faces = 1, float x0 = 0)
+{
+    MeshSpec s = StripMesh(faces, x0);
+    return s;
+}
+
+TEST_F(ActorLoader, TraceWithoutBones)
+{
+    MeshSpec s = ActorMesh();
+    s.temp2 = 0x22, s.temp3 = 1009, s.temp5 = 0x55, s.temp8 = 0x88, s.hasColours = 1, s.a1 = 12;
+    Load({{0x700, ActorData(s)}});
+    bin.Blocks[0].Name = "hero.gao";
+    Memo2().push_back("old");
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    const std::vector<std::string> expect = {
+        "Filename      : hero.gao",
+        "Vertices      : 3",
+        "UVs           : 0",
+        "Models        : 1",
+        "Tempvalues    : 2=00000022 3=000003F1 5=00000055 6=00000001 7=C0DE2002 8=00000088",
+        "A1            : 12",
+        "A2            : 0",
+        "Position : 56",
+        "Position : 96",
+    };
+    EXPECT_EQ(Memo2(), expect);
+    EXPECT_TRUE(Memo3().empty());
+    EXPECT_TRUE(world.Loaded);
+    EXPECT_EQ(world.Models[0].Name, "hero0");
+    EXPECT_EQ(world.VertexExtra.size(), 3u);
+    // With Reset the actor is exported whatever "Write 3D models" says.
+    EXPECT_TRUE(std::filesystem::exists(dir.file("hero.obj")));
+}
+
+TEST_F(ActorLoader, BoneRecordsAreTracedAndSkipped)
+{
+    MeshSpec s = ActorMesh();
+    BoneSpec bone;
+    bone.matrix[12] = 1234567;
+    bone.matrix[13] = -0.5f;
+    bone.values = {1.5f, 0.0001234567f};
+    s.bones = {bone};
+    s.uvs = {{0.5f, 0.25f}};
+    s.hasColours = 1; // no colour section in this layout: the UV table follows the vertices
+    Load({{0x700, ActorData(s)}});
+    bin.LoadActorGeometry(0, false, Identity(), false);
+    ASSERT_EQ(Memo2().size(), 7u + 1 + 4 + 2 + 2);
+    EXPECT_EQ(Memo2()[7], "Block 0");
+    EXPECT_EQ(Memo2()[8], "Matrix line 1 : 1.000000 0.000000 0.000000 0.000000");
+    EXPECT_EQ(Memo2()[11], "Matrix line 4 : 1.23457E6 -0.500000 0.000000 1.000000");
+    EXPECT_EQ(Memo2()[12], "Value 0 : 1.500000");
+    EXPECT_EQ(Memo2()[13], "Value 1 : 0.000123");
+    EXPECT_EQ(Memo2()[14], "Position : 136");
+    EXPECT_EQ(Memo2()[15], "Position : 176");
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(world.UVs[0].u, 0.5f);
+    EXPECT_EQ(world.UVs[0].v, 0.25f);
+    // Without Reset nothing is exported.
+    EXPECT_FALSE(std::filesystem::exists(dir.file(".obj")));
+}
+
+TEST_F(ActorLoader, UnknownBoneKindAsksAndGoesOn)
+{
+    MeshSpec s = ActorMesh();
+    BoneSpec bone;
+    bone.stb = 3;
+    bone.values = {2};
+    s.bones = {bone, BoneSpec{}};
+    Load({{0x700, ActorData(s)}});
+    bin.LoadActorGeometry(0, false, Identity(), false);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Contact the author! ActorStB=3"});
+    EXPECT_EQ(Memo2()[13], "Block 1");
+    EXPECT_TRUE(world.Loaded);
+}
+
+TEST_F(ActorLoader, AnyPositiveNormalFlagSkipsNormals)
+{
+    MeshSpec s = ActorMesh();
+    s.hasNormals = 2;
+    s.uvs = {{0.75f, 0.5f}};
+    Load({{0x700, ActorData(s)}});
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_EQ(world.UVs[0].u, 0.75f);
+    EXPECT_TRUE(world.Loaded);
+}
+
+TEST_F(ActorLoader, PlainLoaderHandsOverAndEmptiesTheWorld)
+{
+    MeshSpec plain = StripMesh(2);
+    MeshSpec actor = ActorMesh(1, 50);
+    Load({{0x10, MeshData(plain)}, {0x0001A2B3, ActorData(actor)}});
+    bin.LoadGeometry(0, false, Identity(), false);
+    bin.LoadGeometry(1, false, Identity(), false);
+    EXPECT_EQ(Memo3(), (std::vector<std::string>{"Switching to actor extraction mode!",
+                                                 "All previous 3D data will NOT be exported!"}));
+    EXPECT_EQ(world.ModelCount, 1u);
+    EXPECT_EQ(world.Vertices[0].x, 50);
+    // The plain loader named the block first: the actor loader sees a named block.
+    EXPECT_EQ(Memo2()[0], "Filename      : " + dir.file("level.bin") + "_0001A2B3");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("level.bin_0001.obj")));
+}
+
+TEST_F(ActorLoader, PlainMeshAndOtherTypes)
+{
+    MeshSpec plain = StripMesh(1);
+    MeshSpec other = StripMesh(1);
+    other.type = 5;
+    Load({{0x10, MeshData(plain)}, {0x11, MeshData(other)}});
+    bin.Blocks[0].Name = "rock.gao";
+    bin.Blocks[1].Name = "crate.gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{"Unexpected code for rock"});
+    bin.LoadActorGeometry(1, false, Identity(), true);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Contact the author! crate.gao multiple datablocks?"});
+    // A bad index still empties the trace box.
+    Memo2().push_back("old");
+    bin.LoadActorGeometry(9, false, Identity(), true);
+    EXPECT_TRUE(Memo2().empty());
+    EXPECT_EQ(Memo3().back(), "No data.");
+}
+
+TEST_F(ActorLoader, MultiBlockListAppendsPartsAndExportsOnce)
+{
+    Load({{0x900, ListData({0xA1, 0xA2, 0xA3})},
+          {0xA1, ActorData(ActorMesh(1, 0))},
+          {0xA2, ActorData(ActorMesh(2, 10))},
+          {0xA3, ActorData(ActorMesh(1, 20))}});
+    bin.Blocks[0].Name = "body.gao";
+    bin.Blocks[1].Name = "head.gao";
+    bin.Blocks[2].Name = "arm.gao";
+    bin.Blocks[3].Name = "leg.gao";
+    bin.LoadGeometry(0, false, Identity(), true); // the plain loader refuses the list type
+    EXPECT_EQ(Memo3(), std::vector<std::string>{"Unknown data"});
+    world.Clear();
+    AddModel(world, {0, 0, 0}, {}, "stale");
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    ASSERT_EQ(world.ModelCount, 3u);
+    EXPECT_EQ(world.Models[0].Name, "head0");
+    EXPECT_EQ(world.Models[1].Name, "arm1");
+    EXPECT_EQ(world.Models[2].Name, "leg2");
+    EXPECT_EQ(world.Models[2].Triangles[0].VertexIndex[0], 7u);
+    EXPECT_EQ(Memo2()[0], "Filename      : leg.gao");
+    EXPECT_EQ(Memo2()[1], "Vertices      : 10");
+    // One export, named after the list block.
+    EXPECT_TRUE(std::filesystem::exists(dir.file("body.obj")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("head.obj")));
+    const ImportedModel im = ImportModel(dir.file("body.obj"));
+    ASSERT_TRUE(im.ok) << im.error;
+    EXPECT_EQ(im.faces, 4u);
+    EXPECT_EQ(im.corners.back().x, 22);
+}
+
+TEST_F(ActorLoader, ListWithMissingOrLoopingKeys)
+{
+    Load({{0x900, ListData({0xA1, 0xBAD, 0x900, 0x901, 0xA2})},
+          {0x901, ListData({0x900, 0xA1})},
+          {0xA1, ActorData(ActorMesh(1, 0))},
+          {0xA2, ActorData(ActorMesh(1, 5))}});
+    bin.Blocks[0].Name = "all.gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    // 0xBAD names no block; the list naming itself (directly and through 0x901) is not entered again.
+    EXPECT_EQ(Memo3(), (std::vector<std::string>{"Multiblock error?", "Multiblock error?", "Multiblock error?"}));
+    EXPECT_EQ(world.ModelCount, 3u);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("all.obj")));
+}
+
+TEST_F(ActorLoader, EmptyListExportsTheWorldAsItIs)
+{
+    Bytes list = ListData({});
+    SetU32(list, 8, 0x7FFFFFFF); // a count far beyond the stream
+    Load({{0x900, list}});
+    bin.Blocks[0].Name = "none.gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_EQ(world.ModelCount, 0u);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("none.obj")));
+}
+
+TEST_F(ActorLoader, TruncatedBoneRecordsEndTheLoad)
+{
+    MeshSpec s = ActorMesh();
+    BoneSpec bone;
+    bone.values = {1, 2};
+    s.bones = {bone};
+    Bytes data = ActorData(s);
+    SetU32(data, 42, 0x0000FFFF); // A2 = 65535 (and A1's neighbour bytes untouched)
+    data[40] = 0, data[41] = 0;
+    data.resize(44 + 72 + 8);
+    Load({{0x700, data}}, "cut.bin", false);
+    bin.Blocks[0].Name = "cut.gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{"Something went wrong for cut"});
+    EXPECT_EQ(world.ModelCount, 0u);
+    EXPECT_LT(Memo2().size(), 30u);
+}
+
+} // namespace
