@@ -40,8 +40,9 @@ void T3DSWriter::Write3DSName(const std::string& s, size_t max)
 }
 void T3DSWriter::Bytes(const void* p, size_t n)
 {
-    const auto* b = static_cast<const uint8_t*>(p);
-    Data.insert(Data.end(), b, b + n);
+    const size_t at = Data.size();
+    Data.resize(at + n);
+    std::memcpy(Data.data() + at, p, n);
 }
 size_t T3DSWriter::Begin(uint16_t id, uint32_t length)
 {
@@ -134,6 +135,10 @@ std::string MaterialName(uint32_t i) { return "Material_" + PadWithZeros(std::to
 void TWorldData::Export3DS(const std::string& BaseName, const std::string& binFileName)
 {
     T3DSWriter w;
+    size_t estimate = 256;
+    for (const model& m : Models)
+        estimate += 400 + static_cast<size_t>(std::max(m.TriangleCount, 0)) * (3 * 20 + 8 + 2 + 4);
+    w.Data.reserve(estimate);
     w.Legacy = UI.Option(OptionId::Legacy3DS) != 0;
     const uint32_t models = std::min(ModelCount, static_cast<uint32_t>(Models.size()));
 
