@@ -316,7 +316,7 @@ void TBinPages::Button20Click()
 {
     if (loading_ || !Bin())
         return;
-    // Every Game Object loaded into the world.
+    Bin()->ExtractAllObjects();
     Log("All static objects extracted.");
 }
 
@@ -325,7 +325,7 @@ void TBinPages::Extract1Click()
     if (loading_ || !Bin())
         return;
     for (int i : SelectedLines()) {
-        // The analysis of block i.
+        Bin()->AnalyzeBlock(i, false);
         Log("Extracted " + std::string(ListModel->Lines().Line(i)));
     }
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "bin/ExpandBin.h"
+#include "models/WorldData.h"
 #include "platform/Frontend.h"
 #include "platform/Paths.h"
 
@@ -407,8 +408,9 @@ std::string TBinFile::ExtractPath(int32_t index)
             b.Name = std::move(name);
     }
     if (!b.Name.empty()) {
-        // A name from the data is a path below the current directory, never outside it.
-        return SafeJoin(std::filesystem::path(), b.Name).string();
+        // A name from the data is a path below the current directory, never outside it; a name that a
+        // geometry loader made from the bin file's path stays next to the bin file.
+        return NamedOutputPath(b.Name, FileName);
     }
     return ChangeFileExt(FileName, "_" + KeyText(b.Key) + ".extracted");
 }

@@ -273,5 +273,5 @@ void TWorldData::Export3DS(const std::string& BaseName, const std::string& binFi
     std::memcpy(w.Data.data() + 18, &mdata, 4);
 
     TMemoryStream out(std::move(w.Data));
-    out.SaveToFile(ModelOutputPath(BaseName + ".3DS", binFileName));
+    out.SaveToFile(NamedOutputPath(BaseName + ".3DS", binFileName));
 }

@@ -122,7 +122,7 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
     };
 
     {
-        TextFile mtl(ModelOutputPath(BaseName + ".mtl", binFileName));
+        TextFile mtl(NamedOutputPath(BaseName + ".mtl", binFileName));
         mtl.Line("#");
         mtl.Line("# " + BaseName + ".mtl");
         mtl.Line("#");
@@ -144,7 +144,7 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
         mtl.Close();
     }
 
-    TextFile obj(ModelOutputPath(BaseName + ".obj", binFileName));
+    TextFile obj(NamedOutputPath(BaseName + ".obj", binFileName));
     obj.Line("# Wavefront model exported by Tarvesh Mox");
     obj.Line("mtllib " + BaseName + ".mtl");
     obj.Line("");

@@ -172,7 +172,7 @@ std::string TWorldData::TextureFileName(const model& m, const std::string& binFi
     return ChangeFileExt(ExtractFileName(binFileName), "_" + IntToHex(key, 8) + ".TGA");
 }
 
-std::string ModelOutputPath(const std::string& name, const std::string& binFileName)
+std::string NamedOutputPath(const std::string& name, const std::string& binFileName)
 {
     const std::string folder = ExtractFilePath(binFileName);
     if (!folder.empty() && name.size() > folder.size() && name.compare(0, folder.size(), folder) == 0) {

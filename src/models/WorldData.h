@@ -101,6 +101,6 @@ public:
     void Export3DS(const std::string& BaseName, const std::string& binFileName);
 };
 
-// Where an exported file named `name` goes: a name made from the bin file's own path stays in that file's
-// folder; any other name (from data) is confined to the current directory.
-std::string ModelOutputPath(const std::string& name, const std::string& binFileName);
+// Where a file named `name` (an export or a block dump) goes: a name made from the bin file's own path stays in
+// that file's folder; any other name (from data) is confined to the current directory.
+std::string NamedOutputPath(const std::string& name, const std::string& binFileName);

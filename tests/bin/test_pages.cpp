@@ -281,7 +281,9 @@ TEST(BinPages, ExtractAndExtractData)
     t.Select({1, 4});
     t.p.Extractdata1Click();
     const auto& b1 = t.w.BinFile->Blocks[1];
-    EXPECT_EQ(ReadFileBytes(t.dir.file("level_00001001.extracted")).size(), 12u + b1.Size);
+    // View/Extract loaded block 1 and named it after the bin file: its dump takes that name.
+    EXPECT_EQ(b1.Name, t.dir.file("level.binexpanded_00001001"));
+    EXPECT_EQ(ReadFileBytes(t.dir.file("level.binexpanded_00001001")).size(), 12u + b1.Size);
     EXPECT_EQ(ReadFileBytes(t.dir.file("level_00001004.extracted")).size(), 12u + t.w.BinFile->Blocks[4].Size);
 }
 

@@ -214,16 +214,16 @@ TEST_F(WorldDataTest, TextureFileNameOfAModel)
     EXPECT_EQ(w.TextureFileName(m, "a.bin"), "");
 }
 
-TEST(ModelOutputPath, DataNamesStayInTheCurrentDirectory)
+TEST(NamedOutputPath, DataNamesStayInTheCurrentDirectory)
 {
     const auto cwd = std::filesystem::current_path();
-    EXPECT_EQ(std::filesystem::path(ModelOutputPath("..\\..\\evil.obj", "/data/level.bin")),
+    EXPECT_EQ(std::filesystem::path(NamedOutputPath("..\\..\\evil.obj", "/data/level.bin")),
               cwd / "__" / "__" / "evil.obj");
-    EXPECT_EQ(std::filesystem::path(ModelOutputPath("/etc/evil.obj", "/data/level.bin")), cwd / "etc" / "evil.obj");
-    EXPECT_EQ(std::filesystem::path(ModelOutputPath("crate.obj", "/data/level.bin")), cwd / "crate.obj");
+    EXPECT_EQ(std::filesystem::path(NamedOutputPath("/etc/evil.obj", "/data/level.bin")), cwd / "etc" / "evil.obj");
+    EXPECT_EQ(std::filesystem::path(NamedOutputPath("crate.obj", "/data/level.bin")), cwd / "crate.obj");
     // A name made from the bin file's path stays next to the bin file.
-    EXPECT_EQ(ModelOutputPath("/data/level.bin_0001.obj", "/data/level.bin"), "/data/level.bin_0001.obj");
-    EXPECT_EQ(std::filesystem::path(ModelOutputPath("/data/../x.obj", "/data/level.bin")),
+    EXPECT_EQ(NamedOutputPath("/data/level.bin_0001.obj", "/data/level.bin"), "/data/level.bin_0001.obj");
+    EXPECT_EQ(std::filesystem::path(NamedOutputPath("/data/../x.obj", "/data/level.bin")),
               std::filesystem::path("/data/") / "__" / "x.obj");
 }
 
