@@ -17,6 +17,7 @@
 #include "bin/TBinFile.h"
 #include "display/DisplayPage.h"
 #include "models/WorldData.h"
+#include "display/ViewGlobals.h"
 
 const char* const kVersionText = "v2.5beta build 170606-2331 ";
 
@@ -90,6 +91,22 @@ void TTarvesh::FormCreate(const QStringList& args)
     setWindowTitle(caption);
     // 7. options and the debug switch
     OptionsPage->ReadOptions();
+    // 8. OpenGL context on Panel1; 9. idle handler
+    DisplayPage->CreateGLContext();
+    DisplayPage->InstallIdleHandler();
+    // 10. camera
+    CurrentCamera = &SceneCamera;
+    CameraSetHeight(*CurrentCamera, 10.0);
+    CameraSetDistance(*CurrentCamera, 2.0);
+    CameraSetTarget(*CurrentCamera, 0, 0, 0);
+    CameraSetMode(*CurrentCamera, 0);
+    CameraSetOrbit(*CurrentCamera, 0);
+    CameraUpdate(*CurrentCamera);
+    // 11.
+    ViewChanged = true;
+    // 12., 13. projection and one frame (not shown)
+    DisplayPage->InitProjection();
+    DisplayPage->RenderScene();
     // 14. command line
     std::vector<std::string> argv;
     for (const QString& a : args)

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "display/camera.h"
 #include "platform/Dialogs.h"
 #include "platform/Frontend.h"
 
@@ -53,6 +54,8 @@ public:
     std::unique_ptr<TBF> BF;
     std::unique_ptr<TBinFile> BinFile;
     std::unique_ptr<TWorldData> WorldData;
+    Tcamera SceneCamera;
+    Tcamera* CurrentCamera = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,0 +1,417 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <GL/gl.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/TempDir.h"
+#include "app/Tmox.h"
+#include "bin/TBinFile.h"
+#include "display/DisplayPage.h"
+#include "display/Renderer.h"
+#include "display/ViewGlobals.h"
+#include "models/WorldData.h"
+
+namespace {
+
+int argc = 1;
+char arg0[] = "tests_display_page";
+char* argv[] = {arg0, nullptr};
+
+QApplication& App()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // as the program does
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+class DisplayPageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        ResetViewGlobals();
+        w = std::make_unique<TTarvesh>(dialogs);
+        w->FormCreate({});
+        page = w->DisplayPage.get();
+        ASSERT_TRUE(w->WorldData);
+    }
+
+    TWorldData& World() { return *w->WorldData; }
+
+    // Moves the camera back so that a world around the origin is in view.
+    void StepBack(int distance)
+    {
+        page->ScrollBar2->setValue(distance);
+        page->Button13Click();
+        page->ScrollBar2->setValue(1);
+    }
+
+    // One triangle facing the camera, centred on the origin, 2 units wide; texture slot 0 of pack 0.
+    void OneTriangle(uint32_t texture = 0)
+    {
+        TWorldData& wd = World();
+        wd.Vertices = {{-1, -1, 0}, {1, -1, 0}, {0, 1, 0}};
+        wd.Normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+        wd.VertexCount = 3;
+        model m;
+        m.Triangles.resize(1);
+        m.Triangles[0].VertexIndex[0] = 0;
+        m.Triangles[0].VertexIndex[1] = 1;
+        m.Triangles[0].VertexIndex[2] = 2;
+        m.TriangleCount = 1;
+        wd.Models = {m};
+        wd.ModelCount = 1;
+        texturepack pack;
+        pack.Count = 1;
+        pack.Keys = {0x1234};
+        pack.TexIds = {texture};
+        wd.Packs = {pack};
+        wd.PackCount = 1;
+        wd.Loaded = true;
+    }
+
+    QImage Frame() { return page->Panel1->grabFramebuffer().convertToFormat(QImage::Format_RGB32); }
+
+    static QRgb At(const QImage& img, int x, int y) { return img.pixel(x, y) & 0xFFFFFF; }
+
+    static int Count(const QImage& img, QRgb colour)
+    {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                n += At(img, x, y) == (colour & 0xFFFFFF);
+        return n;
+    }
+
+    static void SendMove(QWidget* target, QPoint pos, Qt::MouseButtons buttons)
+    {
+        QMouseEvent ev(QEvent::MouseMove, QPointF(pos), target->mapToGlobal(QPointF(pos)), Qt::NoButton, buttons,
+                       Qt::NoModifier);
+        QApplication::sendEvent(target, &ev);
+    }
+
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TTarvesh> w;
+    TDisplayPage* page = nullptr;
+};
+
+TEST_F(DisplayPageTest, ControlsAndStartValues)
+{
+    EXPECT_EQ(page->Panel1->size(), QSize(465, 348));
+    EXPECT_EQ(page->Panel1->objectName(), "Panel1");
+    EXPECT_EQ(w->TabSheet5->findChild<QWidget*>("Panel1"), page->Panel1);
+    const std::pair<const char*, const char*> buttons[] = {
+        {"Button21", "Reset view"}, {"Button4", "Clear data"}, {"Button6", "Export data"}, {"Button13", "Z+"},
+        {"Button14", "Z-"},         {"Button11", "XL"},        {"Button12", "XR"},          {"Button15", "YL"},
+        {"Button17", "YR"},         {"Button16", "ZL"},        {"Button18", "ZR"}};
+    for (const auto& [name, caption] : buttons) {
+        auto* b = w->TabSheet5->findChild<QPushButton*>(name);
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_EQ(b->text(), caption);
+    }
+    EXPECT_EQ(page->CheckBox1->text(), "Triangles");
+    EXPECT_TRUE(page->CheckBox1->isChecked());
+    EXPECT_EQ(page->CheckBox3->text(), "normals");
+    EXPECT_FALSE(page->CheckBox3->isChecked());
+    EXPECT_EQ(page->ScrollBar2->orientation(), Qt::Vertical);
+    EXPECT_EQ(page->ScrollBar2->minimum(), 1);
+    EXPECT_EQ(page->ScrollBar2->maximum(), 100);
+    EXPECT_EQ(page->ScrollBar2->value(), 1);
+    EXPECT_EQ(page->Label2->text(), "1");
+    page->ScrollBar2->setValue(37);
+    EXPECT_EQ(page->Label2->text(), "37");
+}
+
+TEST_F(DisplayPageTest, StartUpSetsUpCameraProjectionAndView)
+{
+    ASSERT_NE(page->Panel1->context(), nullptr);
+    EXPECT_EQ(w->CurrentCamera, &w->SceneCamera);
+    EXPECT_EQ(w->SceneCamera.Height, 10.0);
+    EXPECT_EQ(w->SceneCamera.Distance, 2.0);
+    Matrix4 identity, projection;
+    MatrixIdentity(identity);
+    EXPECT_EQ(ViewMatrix, identity);
+    EXPECT_FALSE(ViewChanged); // the start-up frame rebuilt the view
+    MatrixPerspective(projection, 45, 465.0 / 348.0, 1, 10000);
+    EXPECT_EQ(ProjectionMatrix, projection);
+}
+
+TEST_F(DisplayPageTest, StepButtonsMoveCameraAndTurnScene)
+{
+    page->Button13Click();
+    EXPECT_EQ(CameraZ, 1.0);
+    EXPECT_EQ(w->SceneCamera.Position.z, 1.0f);
+    EXPECT_TRUE(ViewChanged);
+    page->ScrollBar2->setValue(100);
+    for (int i = 0; i < 3; ++i)
+        page->Button13->click();
+    EXPECT_EQ(CameraZ, 301.0);
+    page->Button14->click();
+    EXPECT_EQ(CameraZ, 201.0);
+    EXPECT_EQ(w->SceneCamera.Position.z, 201.0f);
+
+    page->ScrollBar2->setValue(7);
+    page->Button11->click();
+    EXPECT_EQ(RotationX, 7.0);
+    page->Button12->click();
+    EXPECT_EQ(RotationX, 0.0);
+    page->Button15->click();
+    page->Button15->click();
+    EXPECT_EQ(RotationY, 14.0);
+    page->Button17->click();
+    EXPECT_EQ(RotationY, 7.0);
+    page->Button18->click();
+    EXPECT_EQ(RotationZ, -7.0);
+    page->Button16->click();
+    EXPECT_EQ(RotationZ, 0.0);
+    // Rotations are never wrapped.
+    page->ScrollBar2->setValue(100);
+    for (int i = 0; i < 5; ++i)
+        page->Button11->click();
+    EXPECT_EQ(RotationX, 500.0);
+
+    // The scene rotations do not touch the camera.
+    EXPECT_EQ(w->SceneCamera.Rotation.x, 0.0f);
+
+    page->Button21->click();
+    EXPECT_EQ(RotationX, 0.0);
+    EXPECT_EQ(RotationY, 0.0);
+    EXPECT_EQ(RotationZ, 0.0);
+    EXPECT_EQ(CameraZ, 0.0);
+    EXPECT_EQ(w->SceneCamera.Position.z, 0.0f);
+    EXPECT_EQ(page->ScrollBar2->value(), 100); // the step stays
+}
+
+TEST_F(DisplayPageTest, MouseDragSetsAnglesAndCamera)
+{
+    page->Panel1MouseMove(Qt::LeftButton, 0, 0);
+    EXPECT_DOUBLE_EQ(RotationX, -179.9943);
+    EXPECT_DOUBLE_EQ(RotationZ, -180.008475);
+    page->Panel1MouseMove(Qt::LeftButton, 464, 347);
+    EXPECT_DOUBLE_EQ(RotationX, 178.95985);
+    EXPECT_DOUBLE_EQ(RotationZ, 179.234245);
+
+    page->ScrollBar2->setValue(5);
+    page->Panel1MouseMove(Qt::MiddleButton, 3, 100);
+    EXPECT_EQ(CameraZ, 500.0);
+    EXPECT_EQ(w->SceneCamera.Position.z, 500.0f);
+
+    page->ScrollBar2->setValue(2);
+    page->Panel1MouseMove(Qt::RightButton, 332, 274);
+    EXPECT_DOUBLE_EQ(CameraX, 19.9);
+    EXPECT_EQ(CameraY, 20.0);
+    EXPECT_EQ(w->SceneCamera.Position.x, 19.9f);
+    EXPECT_EQ(w->SceneCamera.Position.y, 20.0f);
+
+    // No button: nothing changes. Left and right together: both.
+    page->Panel1MouseMove(Qt::NoButton, 10, 10);
+    EXPECT_DOUBLE_EQ(RotationX, 178.95985);
+    page->Panel1MouseMove(Qt::LeftButton | Qt::RightButton, 232, 174);
+    EXPECT_EQ(RotationX, 0.0);
+    EXPECT_DOUBLE_EQ(RotationZ, -0.5 * 0.77423);
+    EXPECT_DOUBLE_EQ(CameraX, -0.1);
+    EXPECT_EQ(CameraY, 0.0);
+
+    // The same through real mouse events on the panel.
+    ViewChanged = false;
+    SendMove(page->Panel1, QPoint(0, 0), Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(RotationX, -179.9943);
+    EXPECT_FALSE(ViewChanged); // the left drag leaves the view matrix alone
+    SendMove(page->Panel1, QPoint(5, 100), Qt::MiddleButton);
+    EXPECT_EQ(CameraZ, 200.0);
+    EXPECT_TRUE(ViewChanged);
+}
+
+TEST_F(DisplayPageTest, ClearDataEmptiesTheWorldButKeepsViewAndPacks)
+{
+    OneTriangle(0);
+    page->Button11Click();
+    page->Button4->click();
+    EXPECT_FALSE(World().Loaded);
+    EXPECT_EQ(World().VertexCount, 0u);
+    EXPECT_EQ(World().ModelCount, 0u);
+    EXPECT_EQ(World().PackCount, 1);
+    EXPECT_EQ(RotationX, 1.0);
+}
+
+TEST_F(DisplayPageTest, ExportBaseName)
+{
+    EXPECT_EQ(TDisplayPage::ExportBaseName("C:\\data\\level.bin"), "level");
+    EXPECT_EQ(TDisplayPage::ExportBaseName("/data/level.binexpanded"), "level.binexpa");
+    EXPECT_EQ(TDisplayPage::ExportBaseName("/data/abcd"), "");
+    EXPECT_EQ(TDisplayPage::ExportBaseName("ab"), "");
+    EXPECT_EQ(TDisplayPage::ExportBaseName(""), "");
+}
+
+TEST_F(DisplayPageTest, ExportWritesUnderTheBinFileName)
+{
+    TempDir dir;
+    const auto old = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    ASSERT_TRUE(w->BinFile);
+    w->BinFile->FileName = (dir.path() / "level.bin").string();
+    page->Button4->click();
+    page->Button6->click();
+    const bool written = std::filesystem::exists(dir.path() / "level.obj");
+    std::filesystem::current_path(old);
+    EXPECT_TRUE(written);
+}
+
+TEST_F(DisplayPageTest, NothingIsDrawnUnlessLoaded)
+{
+    OneTriangle();
+    World().Loaded = false;
+    StepBack(10);
+    const QImage img = Frame();
+    ASSERT_EQ(img.size(), QSize(465, 348));
+    EXPECT_EQ(Count(img, 0x000000), 465 * 348);
+}
+
+TEST_F(DisplayPageTest, TrianglesPointsAndNormals)
+{
+    OneTriangle();
+    StepBack(10);
+    QImage img = Frame();
+    EXPECT_EQ(At(img, 232, 174), 0xFFFFFFu); // untextured white triangle
+    EXPECT_EQ(At(img, 5, 5), 0x000000u);
+    EXPECT_EQ(Count(img, 0x00FF00), 0);
+
+    // Points take the current colour: white after a frame without normal lines.
+    page->CheckBox1->setChecked(false);
+    img = Frame();
+    EXPECT_EQ(At(img, 232, 174), 0x000000u);
+    const int whitePoints = Count(img, 0xFFFFFF);
+    EXPECT_GT(whitePoints, 3 * 50);
+    EXPECT_LT(whitePoints, 3 * 150);
+
+    // Normal lines are green, and the points of the next frame are green too.
+    page->CheckBox1->setChecked(true);
+    page->CheckBox3->setChecked(true);
+    StepBack(-8); // closer, so that the lines are long enough to see around the triangle
+    img = Frame();
+    EXPECT_GT(Count(img, 0x00FF00), 0);
+    page->CheckBox1->setChecked(false);
+    page->CheckBox3->setChecked(false);
+    img = Frame();
+    EXPECT_EQ(Count(img, 0xFFFFFF), 0);
+    EXPECT_GT(Count(img, 0x00FF00), 3 * 50);
+}
+
+TEST_F(DisplayPageTest, TexturedTriangleAndMissingPack)
+{
+    ASSERT_TRUE(page->MakeCurrent());
+    GLuint tex = 0;
+    glGenTextures(1, &tex);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    const unsigned char red[4] = {255, 0, 0, 255};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, red);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    page->DoneCurrent();
+
+    OneTriangle(tex);
+    StepBack(10);
+    QImage img = Frame();
+    EXPECT_EQ(At(img, 232, 174), 0xFF0000u);
+
+    // A pack index or slot that does not exist draws the model plain white.
+    World().Models[0].Pack = 3;
+    img = Frame();
+    EXPECT_EQ(At(img, 232, 174), 0xFFFFFFu);
+    World().Models[0].Pack = 0;
+    World().Models[0].TexSlot = 1;
+    img = Frame();
+    EXPECT_EQ(At(img, 232, 174), 0xFFFFFFu);
+    World().Packs.clear();
+    World().Models[0].TexSlot = 0;
+    img = Frame();
+    EXPECT_EQ(At(img, 232, 174), 0xFFFFFFu);
+}
+
+TEST_F(DisplayPageTest, SceneTurnsAboutTheWorldCentre)
+{
+    // A triangle far from the origin stays in the middle of the view: it is drawn relative to its centre.
+    OneTriangle();
+    for (Vector3& v : World().Vertices)
+        v.x += 1000;
+    World().Center = {1000, 0, 0};
+    StepBack(10);
+    QImage img = Frame();
+    EXPECT_EQ(At(img, 232, 174), 0xFFFFFFu);
+    // Turned 90 degrees about X, the flat triangle is seen edge-on.
+    page->ScrollBar2->setValue(90);
+    page->Button11Click();
+    img = Frame();
+    EXPECT_LT(Count(img, 0xFFFFFF), 465 * 3);
+    EXPECT_EQ(At(img, 232, 120), 0x000000u);
+}
+
+TEST_F(DisplayPageTest, BadIndicesAndCountsAreNotFollowed)
+{
+    OneTriangle();
+    World().Models[0].Triangles[0].VertexIndex[1] = 1000000; // skipped
+    World().VertexCount = 50;                                // more than the arrays hold
+    World().Models[0].TriangleCount = 9;
+    World().ModelCount = 4;
+    StepBack(10);
+    page->CheckBox3->setChecked(true);
+    const QImage img = Frame();
+    EXPECT_EQ(At(img, 232, 174), 0x000000u);
+    page->CheckBox1->setChecked(false);
+    Frame();
+}
+
+TEST_F(DisplayPageTest, ResizeViewWithZeroHeight)
+{
+    ASSERT_TRUE(page->MakeCurrent());
+    ResizeView(465, 0);
+    GLint vp[4];
+    glGetIntegerv(GL_VIEWPORT, vp);
+    page->DoneCurrent();
+    EXPECT_EQ(vp[3], 1);
+    EXPECT_EQ(vp[2], 465);
+    Matrix4 expected;
+    MatrixPerspective(expected, 45, 465, 1, 10000);
+    EXPECT_EQ(ProjectionMatrix, expected);
+}
+
+// Runs the event loop (which blocks between events) for ms milliseconds.
+void RunLoop(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+TEST_F(DisplayPageTest, FramesOnlyAfterEventsNeverBusy)
+{
+    w->show();
+    w->PageControl1->setCurrentIndex(4);
+    RunLoop(300);
+    int before = page->FramesDrawn();
+    RunLoop(600);
+    EXPECT_LE(page->FramesDrawn() - before, 2); // idle: no frame loop (the quit timer may cause one)
+
+    before = page->FramesDrawn();
+    QTest::mouseClick(page->Button13, Qt::LeftButton);
+    RunLoop(300);
+    EXPECT_EQ(CameraZ, 1.0);
+    EXPECT_GE(page->FramesDrawn() - before, 1);
+    EXPECT_LE(page->FramesDrawn() - before, 4);
+}
+
+} // namespace
