@@ -40,6 +40,8 @@ void CloseOnTerminate(TTarvesh& window)
 
 int main(int argc, char** argv)
 {
+    // The display's texture context and its view share textures.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TTarveshApplication app(argc, argv);
     QApplication::setApplicationName("Tarvesh Mox");
     QtDialogs dialogs;

@@ -17,6 +17,7 @@
 #include "bin/TBinFile.h"
 #include "display/DisplayPage.h"
 #include "models/WorldData.h"
+#include "textures/Textures.h"
 #include "display/ViewGlobals.h"
 
 const char* const kVersionText = "v2.5beta build 170606-2331 ";
@@ -91,8 +92,11 @@ void TTarvesh::FormCreate(const QStringList& args)
     setWindowTitle(caption);
     // 7. options and the debug switch
     OptionsPage->ReadOptions();
-    // 8. OpenGL context on Panel1; 9. idle handler
+    // 8. OpenGL context of the display; textures are made and deleted with it current
     DisplayPage->CreateGLContext();
+    GLTextureService = std::make_unique<TOpenGLTextures>(frontend(), [this] { DisplayPage->MakeCurrent(); });
+    WorldData->Textures = GLTextureService.get();
+    // 9. idle handler
     DisplayPage->InstallIdleHandler();
     // 10. camera
     CurrentCamera = &SceneCamera;

@@ -7,6 +7,7 @@
 
 #include "display/camera.h"
 #include "platform/Dialogs.h"
+#include "platform/GLTextures.h"
 #include "platform/Frontend.h"
 
 
@@ -54,6 +55,7 @@ public:
     std::unique_ptr<TBF> BF;
     std::unique_ptr<TBinFile> BinFile;
     std::unique_ptr<TWorldData> WorldData;
+    std::unique_ptr<GLTextures> GLTextureService; // uploads and deletes in the display's context
     Tcamera SceneCamera;
     Tcamera* CurrentCamera = nullptr;
 
