@@ -95,19 +95,20 @@ void Walk(TStream& stream, int height, int width, WriteBlock&& writeBlock)
 
 } // namespace
 
-void DecodeDXT1(TStream& Stream, std::vector<uint8_t>& Dest, int Height, int Width, int BytesPerPixel)
+namespace {
+
+// Bpp 0 means "given at run time"; 3 and 4 are the callers' cases and get fixed strides.
+template <int Bpp>
+void Dxt1Image(TStream& stream, uint8_t* out, int height, int width, size_t runBpp)
 {
-    if (!Prepare(Dest, Height, Width, BytesPerPixel, 3))
-        return;
-    uint8_t* const out = Dest.data();
-    const size_t bpp = static_cast<size_t>(BytesPerPixel);
-    Walk<8>(Stream, Height, Width, [&](const uint8_t* b, int bx, int by, int cols, int rows) {
+    const size_t bpp = Bpp ? Bpp : runBpp;
+    Walk<8>(stream, height, width, [&](const uint8_t* b, int bx, int by, int cols, int rows) {
         const uint16_t c0 = Le16(b), c1 = Le16(b + 2);
         uint32_t idx = Le32(b + 4);
         Colour t[4];
         ColourTable(c0, c1, c0 > c1, t);
         for (int r = 0; r < rows; ++r, idx >>= 8) {
-            uint8_t* p = out + (static_cast<size_t>(Height - 1 - (by + r)) * static_cast<size_t>(Width) +
+            uint8_t* p = out + (static_cast<size_t>(height - 1 - (by + r)) * static_cast<size_t>(width) +
                                 static_cast<size_t>(bx)) * bpp;
             uint32_t bits = idx;
             for (int c = 0; c < cols; ++c, bits >>= 2, p += bpp) {
@@ -120,13 +121,11 @@ void DecodeDXT1(TStream& Stream, std::vector<uint8_t>& Dest, int Height, int Wid
     });
 }
 
-void DecodeDXT5(TStream& Stream, std::vector<uint8_t>& Dest, int Height, int Width, int BytesPerPixel)
+template <int Bpp>
+void Dxt5Image(TStream& stream, uint8_t* out, int height, int width, size_t runBpp)
 {
-    if (!Prepare(Dest, Height, Width, BytesPerPixel, 4))
-        return;
-    uint8_t* const out = Dest.data();
-    const size_t bpp = static_cast<size_t>(BytesPerPixel);
-    Walk<16>(Stream, Height, Width, [&](const uint8_t* b, int bx, int by, int cols, int rows) {
+    const size_t bpp = Bpp ? Bpp : runBpp;
+    Walk<16>(stream, height, width, [&](const uint8_t* b, int bx, int by, int cols, int rows) {
         uint8_t at[8];
         AlphaTable(b[0], b[1], at);
         uint64_t aidx = 0;
@@ -137,7 +136,7 @@ void DecodeDXT5(TStream& Stream, std::vector<uint8_t>& Dest, int Height, int Wid
         Colour t[4];
         ColourTable(c0, c1, true, t);
         for (int r = 0; r < rows; ++r, idx >>= 8, aidx >>= 12) {
-            uint8_t* p = out + (static_cast<size_t>(Height - 1 - (by + r)) * static_cast<size_t>(Width) +
+            uint8_t* p = out + (static_cast<size_t>(height - 1 - (by + r)) * static_cast<size_t>(width) +
                                 static_cast<size_t>(bx)) * bpp;
             uint32_t bits = idx;
             uint32_t abits = static_cast<uint32_t>(aidx);
@@ -150,4 +149,28 @@ void DecodeDXT5(TStream& Stream, std::vector<uint8_t>& Dest, int Height, int Wid
             }
         }
     });
+}
+
+} // namespace
+
+void DecodeDXT1(TStream& Stream, std::vector<uint8_t>& Dest, int Height, int Width, int BytesPerPixel)
+{
+    if (!Prepare(Dest, Height, Width, BytesPerPixel, 3))
+        return;
+    if (BytesPerPixel == 3)
+        Dxt1Image<3>(Stream, Dest.data(), Height, Width, 3);
+    else if (BytesPerPixel == 4)
+        Dxt1Image<4>(Stream, Dest.data(), Height, Width, 4);
+    else
+        Dxt1Image<0>(Stream, Dest.data(), Height, Width, static_cast<size_t>(BytesPerPixel));
+}
+
+void DecodeDXT5(TStream& Stream, std::vector<uint8_t>& Dest, int Height, int Width, int BytesPerPixel)
+{
+    if (!Prepare(Dest, Height, Width, BytesPerPixel, 4))
+        return;
+    if (BytesPerPixel == 4)
+        Dxt5Image<4>(Stream, Dest.data(), Height, Width, 4);
+    else
+        Dxt5Image<0>(Stream, Dest.data(), Height, Width, static_cast<size_t>(BytesPerPixel));
 }
