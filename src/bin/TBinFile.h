@@ -146,6 +146,21 @@ public:
     // AnalyzeBlock, quietly, for every Game Object block ("Objects").
     void ExtractAllObjects();
 
+    // ---- Texture blocks (src/textures/TextureBlocks.cpp). LoadTextures rebuilds the texture packs of
+    // WorldData; the world's GLTextures, when set, makes the OpenGL textures.
+    // Key of the texture data block that texture information block `index` names; 0 for none.
+    uint32_t TextureDataKey(int32_t index);
+    // Writes texture data block `index` as a TGA file (named by "Export legacy ready texes").
+    void ExportTexture(int32_t index);
+    // ExportTexture of every texture data block, in block order.
+    void ExtractAllTextures();
+    // Rebuilds the world's texture packs from the loaded blocks; uploads with "Load textures".
+    void LoadTextures();
+    // Makes the OpenGL texture of texture data block `index` into slot `slot` of pack `pack`.
+    void UploadTexture(int32_t index, int32_t pack, int32_t slot);
+    // Texture data block: TextureSign at data offset 32 and more than 60 data bytes.
+    bool IsTextureData(int32_t index) const;
+
 private:
     // Table of the first block index per key (open addressing).
     void IndexAdd(uint32_t key, int32_t index);

@@ -1,0 +1,349 @@
+// Texture blocks of a bin file: texture packs (tag 04 00 00 00), texture information (05 00 00 00), palettes
+// and texture data blocks (TextureSign at data offset 32), exported as TGA files or uploaded into the world's
+// texture packs.
+//
+// Texture data header (data offsets): 36 header type (1, 3, 4 or 0x20000), 40 pixel format; types 1, 3, 4:
+// width at 44 and height at 48 (u32); type 0x20000: width at 48 and height at 50 (u16); palette key at 56 for
+// pixel format 1 (not for type 4). Pixels: format 0 at 56 (32 bits), 1 at 60 (palette indices), 5 at 60
+// (DXT1), 7 at 56 (DXT5), 101 and 102 at 54 (32 and 24 bits).
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "bin/TBinFile.h"
+#include "models/WorldData.h"
+#include "platform/Frontend.h"
+#include "platform/GLTextures.h"
+#include "platform/Paths.h"
+#include "textures/DDS.h"
+#include "textures/TgaWriter.h"
+
+namespace {
+
+constexpr uint32_t kHeaderType20000 = 0x20000;
+
+struct TextureHeader {
+    uint32_t Type = 0;
+    int32_t Format = 0;
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+    uint32_t PaletteKey = 0;
+};
+
+// Stream position of the pixel data of a format: the block's data offset plus the format's own offset.
+int64_t PixelPosition(const coffeeblock& b, int32_t format)
+{
+    switch (format) {
+    case 0:
+    case 7: return b.DataOffset() + 56;
+    case 1:
+    case 5: return b.DataOffset() + 60;
+    default: return b.DataOffset() + 54;
+    }
+}
+
+int BitsPerPixel(int32_t format)
+{
+    switch (format) {
+    case 1: return 8;
+    case 5:
+    case 102: return 24;
+    default: return 32;
+    }
+}
+
+// Sizes the writers and buffers can take: each side fits the 16-bit TGA fields, and the bytes a signed
+// 32-bit count (the palette path also builds 32-bit pixels).
+bool SizeFits(const TextureHeader& h)
+{
+    if (h.Width > 0xFFFF || h.Height > 0xFFFF)
+        return false;
+    try {
+        TgaPixelBytes(h.Width, h.Height, 32);
+    } catch (const std::length_error&) {
+        return false;
+    }
+    return true;
+}
+
+std::string TooLarge(const TextureHeader& h, const coffeeblock& b)
+{
+    return "! Texture too large " + std::to_string(h.Width) + "x" + std::to_string(h.Height) + " at " +
+           std::to_string(b.Offset);
+}
+
+} // namespace
+
+bool TBinFile::IsTextureData(int32_t index) const
+{
+    return index >= 0 && index < Count && GetDWord(index, 32) == TextureSign && Blocks[index].Size > 60;
+}
+
+uint32_t TBinFile::TextureDataKey(int32_t index)
+{
+    const uint32_t version = GetDWord(index, 4);
+    switch (version) {
+    case 0: return 0;
+    case 4:
+    case 5:
+    case 6: return GetDWord(index, 44);
+    case 7: return GetDWord(index, 46);
+    case 8: return GetDWord(index, 54);
+    case 9: return GetDWord(index, 67);
+    default:
+        if (version < 100) {
+            const int32_t offset = index >= 0 && index < Count ? Blocks[index].Offset : 0;
+            frontend_.ShowMessage("Please contact the author with the following information : " + FileName + "/TD/" +
+                                  std::to_string(offset) + "/" + std::to_string(version));
+        }
+        return 0;
+    }
+}
+
+namespace {
+
+// Reads the header by its type. False for an unknown type (after its message).
+bool ReadHeader(TBinFile& bin, int32_t index, bool allowType4, TextureHeader& h)
+{
+    const coffeeblock& b = bin.Blocks[index];
+    h.Type = bin.GetDWord(index, 36);
+    h.Format = static_cast<int32_t>(bin.GetDWord(index, 40));
+    switch (h.Type) {
+    case 1:
+    case 3:
+    case 4:
+        if (h.Type == 4 && !allowType4)
+            break;
+        h.Width = bin.GetDWord(index, 44);
+        h.Height = bin.GetDWord(index, 48);
+        if (h.Format == 1 && h.Type != 4)
+            h.PaletteKey = bin.GetDWord(index, 56);
+        return true;
+    case kHeaderType20000:
+        h.Width = bin.GetWord(index, 48);
+        h.Height = bin.GetWord(index, 50);
+        if (h.Format == 1)
+            h.PaletteKey = bin.GetDWord(index, 56);
+        // The stored format is corrected from the block size; without a width or height it stands.
+        if (h.Width != 0 && h.Height != 0 && b.Size >= 54) {
+            const uint32_t bytesPerPixel = ((b.Size - 54) / h.Width) / h.Height;
+            if (bytesPerPixel == 3)
+                h.Format = 102;
+            else if (bytesPerPixel == 4)
+                h.Format = 101;
+        }
+        return true;
+    default: break;
+    }
+    bin.frontend().ShowMessage("!!!! UNKNOWN TYPE " + std::to_string(h.Type) + " AT " + std::to_string(b.Offset));
+    return false;
+}
+
+bool KnownFormat(int32_t f) { return f == 0 || f == 1 || f == 5 || f == 7 || f == 101 || f == 102; }
+
+void UnknownFormat(TBinFile& bin, const TextureHeader& h, const coffeeblock& b)
+{
+    bin.frontend().ShowMessage("! Unknown texture type " + std::to_string(h.Format) + " at " + std::to_string(b.Offset));
+}
+
+TPalette PaletteOf(const TBinFile& bin, int32_t paletteIndex)
+{
+    TPalette colours{};
+    for (int i = 0; i < 256; ++i)
+        colours[i] = bin.GetDWord(paletteIndex, 4 + 4 * i);
+    return colours;
+}
+
+// DXT pixels decoded into a bottom-up buffer held in a memory stream.
+std::unique_ptr<TMemoryStream> DecodeDxt(TBinFile& bin, const coffeeblock& b, const TextureHeader& h)
+{
+    const int w = static_cast<int>(h.Width), ht = static_cast<int>(h.Height);
+    const int bpp = h.Format == 5 ? 3 : 4;
+    std::vector<uint8_t> buffer(static_cast<size_t>(w) * static_cast<size_t>(ht) * bpp);
+    bin.Stream.Seek(PixelPosition(b, h.Format), SeekOrigin::Begin);
+    if (h.Format == 5)
+        DecodeDXT1(bin.Stream, buffer, ht, w, 3);
+    else
+        DecodeDXT5(bin.Stream, buffer, ht, w, 4);
+    return std::make_unique<TMemoryStream>(std::move(buffer));
+}
+
+} // namespace
+
+void TBinFile::ExportTexture(int32_t index)
+{
+    if (index < 0 || index >= Count)
+        return;
+    const coffeeblock b = Blocks[index];
+    const std::string key = KeyText(b.Key);
+    const std::string name = frontend_.Option(OptionId::Legacy3DSTextures) != 0
+                                 ? key + ".TGA"
+                                 : ChangeFileExt(FileName, "_" + key + ".TGA");
+    TextureHeader h;
+    if (!ReadHeader(*this, index, true, h))
+        return;
+    if (!KnownFormat(h.Format)) {
+        UnknownFormat(*this, h, b);
+        return;
+    }
+    if (!SizeFits(h)) {
+        frontend_.ShowMessage(TooLarge(h, b));
+        return;
+    }
+    const int w = static_cast<int>(h.Width), ht = static_cast<int>(h.Height);
+    try {
+        switch (h.Format) {
+        case 1: {
+            const int32_t p = FindKey(h.PaletteKey);
+            if (h.Type != 4 && p > 0)
+                WritePalettedTGA(name, Stream, w, ht, PaletteOf(*this, p), PixelPosition(b, 1));
+            else
+                WriteTGA(name, Stream, w, ht, 8, PixelPosition(b, 1), false);
+            break;
+        }
+        case 5:
+        case 7: {
+            auto pixels = DecodeDxt(*this, b, h);
+            WriteTGA(name, *pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false);
+            break;
+        }
+        default:
+            WriteTGA(name, Stream, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), PixelPosition(b, h.Format),
+                     false);
+        }
+    } catch (const std::bad_alloc&) {
+        frontend_.ShowMessage(TooLarge(h, b));
+    }
+}
+
+void TBinFile::ExtractAllTextures()
+{
+    for (int32_t i = 0; i < Count; ++i)
+        if (IsTextureData(i))
+            ExportTexture(i);
+}
+
+void TBinFile::UploadTexture(int32_t index, int32_t pack, int32_t slot)
+{
+    if (index <= 0 || index >= Count || !WorldData)
+        return;
+    if (!IsTextureData(index)) {
+        index = FindKeyFrom(Blocks[index].Key, index + 1);
+        if (index < 0 || !IsTextureData(index))
+            return;
+    }
+    const coffeeblock b = Blocks[index];
+    TextureHeader h;
+    if (!ReadHeader(*this, index, false, h))
+        return;
+    if (!KnownFormat(h.Format)) {
+        UnknownFormat(*this, h, b);
+        return;
+    }
+    if (!SizeFits(h)) {
+        frontend_.ShowMessage(TooLarge(h, b));
+        return;
+    }
+    GLTextures* gl = WorldData->Textures;
+    if (!gl || pack < 0 || pack >= WorldData->PackCount)
+        return;
+    texturepack& target = WorldData->Packs[pack];
+    if (slot < 0 || static_cast<size_t>(slot) >= target.TexIds.size())
+        return;
+    uint32_t& texture = target.TexIds[slot];
+    const int w = static_cast<int>(h.Width), ht = static_cast<int>(h.Height);
+    try {
+        switch (h.Format) {
+        case 1: {
+            const int32_t p = FindKey(h.PaletteKey);
+            TPalette colours{};
+            if (p > 0)
+                colours = PaletteOf(*this, p);
+            else
+                for (uint32_t i = 0; i < 256; ++i)
+                    colours[i] = i * 0x01010101u;
+            MakeTextureFromPalettedPixels(*gl, Stream, w, ht, colours, PixelPosition(b, 1), texture);
+            break;
+        }
+        case 5:
+        case 7: {
+            auto pixels = DecodeDxt(*this, b, h);
+            MakeTextureFromPixels(*gl, *pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false,
+                                  texture);
+            break;
+        }
+        default:
+            MakeTextureFromPixels(*gl, Stream, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)),
+                                  PixelPosition(b, h.Format), false, texture);
+        }
+    } catch (const std::bad_alloc&) {
+        frontend_.ShowMessage(TooLarge(h, b));
+    }
+}
+
+void TBinFile::LoadTextures()
+{
+    if (!WorldData)
+        return;
+    TWorldData& world = *WorldData;
+    world.FreeTextures();
+    int64_t total = 0;
+    frontend_.AppendLine(MemoId::Memo3, "Loading textures...");
+    world.PackCount = 0;
+    world.Packs.clear();
+    const bool upload = frontend_.Option(OptionId::LoadTextures) != 0;
+
+    // Pass 1: texture pack blocks with a count from 1 to the number of blocks.
+    std::unordered_set<uint32_t> named; // every key a taken pack lists
+    for (int32_t i = 0; i < Count; ++i) {
+        if (Readable(i) < 12 || GetTag(i, 0) != TagTexturePack || GetDWord(i, 4) != 0)
+            continue;
+        const int32_t n = static_cast<int32_t>(GetDWord(i, 8));
+        if (n <= 0 || n > Count)
+            continue;
+        total += n;
+        texturepack pack;
+        pack.Key = Blocks[i].Key;
+        pack.Count = n;
+        pack.Keys.assign(static_cast<size_t>(n), 0);
+        pack.TexIds.assign(static_cast<size_t>(n), 0);
+        world.Packs.push_back(std::move(pack));
+        world.PackCount = static_cast<int32_t>(world.Packs.size());
+        for (int32_t j = 0; j < n; ++j) {
+            uint32_t key = GetDWord(i, 12 + 4 * j);
+            named.insert(key);
+            int32_t k = FindKey(key);
+            if (k >= 0) {
+                key = TextureDataKey(k);
+                k = FindKey(key);
+                world.Packs.back().Keys[j] = key;
+                if (upload && k > 0)
+                    UploadTexture(k, world.PackCount - 1, j);
+            } else {
+                world.Packs.back().Keys[j] = key;
+            }
+        }
+    }
+
+    // Pass 2: texture information blocks that no taken pack lists get a two-slot pack of their own.
+    for (int32_t i = 0; i < Count; ++i) {
+        if (GetTag(i, 0) != TagTextureInfo || named.count(Blocks[i].Key) != 0)
+            continue;
+        total += 1;
+        texturepack pack;
+        pack.Key = Blocks[i].Key;
+        pack.Count = 2;
+        pack.Keys.assign(2, 0);
+        pack.TexIds.assign(2, 0);
+        pack.Keys[0] = TextureDataKey(i);
+        world.Packs.push_back(std::move(pack));
+        world.PackCount = static_cast<int32_t>(world.Packs.size());
+        if (upload)
+            UploadTexture(FindKey(world.Packs.back().Keys[0]), world.PackCount - 1, 0);
+        texturepack& added = world.Packs.back();
+        added.Keys[1] = added.Keys[0];
+        added.TexIds[1] = added.TexIds[0];
+    }
+    frontend_.AppendLine(MemoId::Memo3, std::to_string(total) + " textures loaded.");
+}
