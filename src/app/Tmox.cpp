@@ -82,6 +82,7 @@ void TTarvesh::FormCreate(const QStringList& args)
     WorldData = std::make_unique<TWorldData>(frontend());
     WorldData->Clear();
     BinFile->WorldData = WorldData.get();
+    BinFile->OnLoaded = [this] { BinFile->LoadTextures(); }; // every successful load rebuilds the texture packs
     // 4. the first page
     PageControl1->setCurrentIndex(0);
     // 5. '.' as decimal separator for the whole process

@@ -308,7 +308,7 @@ void TBinPages::Button19Click()
 {
     if (loading_ || !Bin())
         return;
-    // Texture export of every texture data block.
+    Bin()->ExtractAllTextures();
     Log("All textures extracted.");
 }
 

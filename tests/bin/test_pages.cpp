@@ -108,7 +108,8 @@ TEST(BinPages, AnalyzeCompressedFile)
     ASSERT_EQ(t.dialogs.fileDialogs.size(), 1u);
     EXPECT_EQ(t.dialogs.fileDialogs[0].filter, "Binary files|*.bin;*.binexpanded");
     EXPECT_FALSE(t.w.WorldData->Loaded);
-    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"File type : .wow - Level One", "14 blocks.", "Done."}));
+    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"Loading textures...", "1 textures loaded.",
+                                                   "File type : .wow - Level One", "14 blocks.", "Done."}));
     ASSERT_EQ(t.p.ListModel->rowCount(), 14);
     EXPECT_EQ(t.Line(0), "00001000 (0) - .wow - Level One");
     EXPECT_EQ(t.Line(6).substr(0, 9), "00001006 ");
@@ -134,12 +135,13 @@ TEST(BinPages, AnalyzeOtherFiles)
     ASSERT_EQ(t.p.ListModel->rowCount(), 14);
     t.p.Memo3->clear();
 
-    // Missing terminator: the load's own line comes first.
+    // Missing terminator: the load's own lines (texture packs, then the terminator) come first.
     auto blocks = EveryKindBlocks();
     blocks.pop_back();
     t.Analyze(t.Write("b.binexpanded", ExpandedBin(blocks)));
     EXPECT_EQ(t.Memo3(),
-        (std::vector<std::string>{"! No terminator!", "File type : .wow - Level One", "13 blocks.", "Done."}));
+        (std::vector<std::string>{"Loading textures...", "1 textures loaded.", "! No terminator!",
+                                  "File type : .wow - Level One", "13 blocks.", "Done."}));
     t.p.Memo3->clear();
 
     // Not a bin file: the list keeps its lines, the container is empty.

@@ -1,6 +1,6 @@
 #include "GLContext.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QSurfaceFormat>
@@ -10,7 +10,7 @@ bool MakeTestContextCurrent()
     static int argc = 1;
     static char arg0[] = "tests_textures_gl";
     static char* argv[] = {arg0, nullptr};
-    static QGuiApplication* app = QGuiApplication::instance() ? nullptr : new QGuiApplication(argc, argv);
+    static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
     static QOffscreenSurface* surface = nullptr;
     static QOpenGLContext* context = nullptr;
     (void)app;
