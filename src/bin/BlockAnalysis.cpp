@@ -134,6 +134,8 @@ void TBinFile::AnalyzeBlock(int32_t index, bool Quiet)
         ListWorldBlock(*this, index);
         return;
     default:
+        if (IsTextureData(index))
+            ExportTexture(index);
         return;
     }
 }

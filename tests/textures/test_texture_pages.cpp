@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QListView>
 #include <QPlainTextEdit>
 #include <filesystem>
 
@@ -78,5 +79,25 @@ TEST(TexturePages, AnalyzeBuildsPacksAndTexturesButtonExportsEveryTexture)
     EXPECT_EQ(Lines(p.Memo3), (std::vector<std::string>{"All textures extracted."}));
     EXPECT_EQ(std::filesystem::file_size(dir.file("level_000000D0.TGA")), 18u + 16u);
     EXPECT_EQ(std::filesystem::file_size(dir.file("level_000000D1.TGA")), 18u + 12u);
+    w.FormClose();
+}
+
+TEST(TexturePages, ViewExtractExportsASelectedTextureDataBlock)
+{
+    MakeTestContextCurrent();
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    TTarvesh w(dialogs);
+    w.FormCreate({});
+    TBinPages& p = *w.BinPages;
+    const std::string path = dir.file("level.bin");
+    WriteFileBytes(path, ExpandedBin({{0xD0, Texture32(1, 1)}, {0xD1, Texture32(2, 1)},
+                                      {TerminatorKey, TerminatorData()}}));
+    dialogs.openAnswers.push_back(path);
+    p.Button5Click();
+    p.ListBox1->selectionModel()->select(p.ListModel->index(1), QItemSelectionModel::Select);
+    p.Extract1Click();
+    EXPECT_FALSE(std::filesystem::exists(dir.file("level_000000D0.TGA")));
+    EXPECT_EQ(std::filesystem::file_size(dir.file("level_000000D1.TGA")), 18u + 8u);
     w.FormClose();
 }
