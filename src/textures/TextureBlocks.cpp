@@ -296,6 +296,7 @@ void TBinFile::LoadTextures()
 
     // Pass 1: texture pack blocks with a count from 1 to the number of blocks.
     std::unordered_set<uint32_t> named; // every key a taken pack lists
+    named.reserve(static_cast<size_t>(Count));
     for (int32_t i = 0; i < Count; ++i) {
         if (Readable(i) < 12 || GetTag(i, 0) != TagTexturePack || GetDWord(i, 4) != 0)
             continue;
