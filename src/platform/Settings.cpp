@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/Paths.h"
@@ -258,8 +257,7 @@ void TRegistryData::Parse(const std::string& text, const std::string& rootName)
     keys_.clear();
     std::istringstream in(text);
     std::string raw;
-    TRegKey* current = nullptr;
-    bool inOtherRoot = false;
+    TRegKey* current = nullptr; // null outside a section of this root
     const std::string upperRoot = UpperCase(rootName);
     while (std::getline(in, raw)) {
         std::string line = Trim(raw);
@@ -271,7 +269,6 @@ void TRegistryData::Parse(const std::string& text, const std::string& rootName)
             continue;
         if (line[0] == '[') {
             current = nullptr;
-            inOtherRoot = true;
             if (line.back() != ']' || line.size() < 3 || line[1] == '-')
                 continue;
             const std::string path = line.substr(1, line.size() - 2);
@@ -281,13 +278,10 @@ void TRegistryData::Parse(const std::string& text, const std::string& rootName)
             } else if (upper.size() > upperRoot.size() && upper.compare(0, upperRoot.size(), upperRoot) == 0 &&
                        upper[upperRoot.size()] == '\\') {
                 current = &Create(path.substr(upperRoot.size() + 1));
-            } else {
-                continue;
             }
-            inOtherRoot = false;
             continue;
         }
-        if (!current || inOtherRoot)
+        if (!current)
             continue;
         TRegValue v;
         bool deletion = false;
