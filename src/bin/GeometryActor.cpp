@@ -33,6 +33,9 @@ uint16_t ReadU16(TBinFile& bin)
 
 void Trace(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(MemoId::Memo2, line); }
 
+// Lists nested deeper than this are not entered (the nesting is a chain of recursive loads).
+constexpr size_t kMaxListDepth = 64;
+
 int64_t Remaining(TBinFile& bin) { return bin.Stream.Size() - bin.Stream.Position(); }
 
 // The list blocks being loaded, outermost first: a list that names itself (directly or through other lists)
@@ -147,7 +150,7 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, std:
     lists.push_back(g.Index);
     for (uint32_t key : keys) {
         const int32_t part = bin.FindKey(key);
-        if (part == -1 || std::find(lists.begin(), lists.end(), part) != lists.end()) {
+        if (part == -1 || std::find(lists.begin(), lists.end(), part) != lists.end() || lists.size() >= kMaxListDepth) {
             geometry::Log(bin, "Multiblock error?");
             continue;
         }

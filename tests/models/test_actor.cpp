@@ -170,6 +170,19 @@ TEST_F(ActorLoader, ListWithMissingOrLoopingKeys)
     EXPECT_TRUE(std::filesystem::exists(dir.file("all.obj")));
 }
 
+TEST_F(ActorLoader, DeeplyNestedListsStop)
+{
+    // List i names list i + 1; the innermost names a mesh.
+    std::vector<BinBlockSpec> blocks;
+    for (uint32_t i = 0; i < 100; ++i)
+        blocks.push_back({0x900 + i, ListData({0x900 + i + 1})});
+    blocks.push_back({0x900 + 100, ActorData(ActorMesh(1, 0))});
+    Load(blocks);
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{"Multiblock error?"});
+    EXPECT_EQ(world.ModelCount, 0u);
+}
+
 TEST_F(ActorLoader, EmptyListExportsTheWorldAsItIs)
 {
     Bytes list = ListData({});
