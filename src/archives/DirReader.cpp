@@ -39,20 +39,23 @@ int64_t TDirReader::Read(void* buffer, int64_t count)
 
 void TDirReader::ReadCString(std::string& s)
 {
-    s.clear();
+    bool first = true;
     while (Cover()) {
         const uint8_t* from = buf_.data() + (pos_ - base_);
         const int64_t avail = base_ + len_ - pos_;
         const void* zero = std::memchr(from, 0, static_cast<size_t>(avail));
-        if (zero) {
-            const int64_t n = static_cast<const uint8_t*>(zero) - from;
+        const int64_t n = zero ? static_cast<const uint8_t*>(zero) - from : avail;
+        if (first)
+            s.assign(reinterpret_cast<const char*>(from), static_cast<size_t>(n));
+        else
             s.append(reinterpret_cast<const char*>(from), static_cast<size_t>(n));
-            pos_ += n + 1;
+        first = false;
+        pos_ += zero ? n + 1 : n;
+        if (zero)
             return;
-        }
-        s.append(reinterpret_cast<const char*>(from), static_cast<size_t>(avail));
-        pos_ += avail;
     }
+    if (first)
+        s.clear();
 }
 
 void TDirReader::ReadFixedString(int n, std::string& s)
@@ -72,4 +75,16 @@ void TDirReader::SkipZeroPadding()
         if (p != from + avail)
             return;
     }
+}
+
+const uint8_t* TDirReader::Peek(int64_t n)
+{
+    if (n > static_cast<int64_t>(buf_.size()) || pos_ + n > size_)
+        return nullptr;
+    if (pos_ < base_ || pos_ + n > base_ + len_) {
+        len_ = 0; // refill from pos_
+        if (!Cover() || pos_ + n > base_ + len_)
+            return nullptr;
+    }
+    return buf_.data() + (pos_ - base_);
 }

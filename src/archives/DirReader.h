@@ -30,6 +30,9 @@ public:
     void ReadFixedString(int n, std::string& s);
     // Moves to the first non-zero byte at or after the position (or to the end).
     void SkipZeroPadding();
+    // The next n bytes (n at most the window's size) in memory without moving, or nullptr when fewer than n
+    // bytes remain.
+    const uint8_t* Peek(int64_t n);
 
 private:
     // Makes the window cover pos_; false at or past the end.

@@ -1,6 +1,7 @@
 #include "archives/TBF.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -42,11 +43,17 @@ int32_t Add32(int32_t a, int64_t b)
 
 std::string Str(int64_t v) { return std::to_string(v); }
 
+void SlashesToBackslashes(std::string& s)
+{
+    for (char* p = s.data(); (p = static_cast<char*>(std::memchr(p, '/', s.data() + s.size() - p))) != nullptr;)
+        *p++ = '\\';
+}
+
 } // namespace
 
 std::string SlashToBackslash(std::string s)
 {
-    std::replace(s.begin(), s.end(), '/', '\\');
+    SlashesToBackslashes(s);
     return s;
 }
 
@@ -97,7 +104,9 @@ bool TBF::Open(const std::string& fileName)
     IsOpen = false;
     Stream = std::make_unique<TFileStream>(fileName, TFileStream::OpenRead);
 
-    std::vector<BFInfo> entries;
+    // The table of the file opened before last is reused for this one.
+    std::vector<BFInfo> entries = std::move(spare_);
+    spare_.clear();
     uint8_t type = 0;
     try {
         bool fat = false;
@@ -105,6 +114,8 @@ bool TBF::Open(const std::string& fileName)
             TDirReader r(*Stream);
             uint32_t magic = 0;
             r.ReadValue(magic);
+            if (magic != kBigMagic)
+                entries.clear();
             if (magic == kBigMagic) {
                 type = atBigArchive;
                 if (!ReadBigDirectory(r, entries))
@@ -141,6 +152,7 @@ bool TBF::Open(const std::string& fileName)
         throw;
     }
 
+    spare_ = std::move(Entries);
     Entries = std::move(entries);
     Count = static_cast<int32_t>(Entries.size());
     ArchiveType = type;
@@ -178,24 +190,42 @@ bool TBF::ReadBigDirectory(TDirReader& r, std::vector<BFInfo>& out)
     r.ReadValue(n);
     if (n < 0 || (n > 0 && kBigTable + 8 * static_cast<int64_t>(n) > r.Size()))
         return false;
-    out.assign(static_cast<size_t>(n), BFInfo{});
+    // `out` may hold a previous table: its entries (and their name buffers) are reused.
+    out.resize(static_cast<size_t>(n));
     r.Seek(kBigTable);
     for (auto& e : out) {
-        r.ReadValue(e.Offset);
-        r.ReadValue(e.Key);
+        int32_t pair[2] = {0, 0};
+        r.Read(pair, sizeof pair);
+        e.Offset = pair[0];
+        e.Key = pair[1];
     }
     const int64_t known = KnownBigNamePosition(n);
     if (known >= 0)
         r.Seek(known);
     else
         r.SkipZeroPadding();
-    std::string name;
     for (auto& e : out) {
+        e.SampleRate = e.BytesPerSec = e.Id = 0;
+        e.Kind = 0;
+        e.Bits = e.Channels = 0;
+        e.StreamFile.clear();
         const int64_t rec = r.Position();
+        // A whole record in memory whose name ends inside it: taken straight from the window.
+        if (const uint8_t* p = r.Peek(kBigNameRec)) {
+            const auto* name = reinterpret_cast<const char*>(p + 20);
+            if (const void* zero = std::memchr(name, 0, kBigNameRec - 20)) {
+                std::memcpy(&e.Size, p, 4);
+                e.Name.assign(name, static_cast<const char*>(zero));
+                SlashesToBackslashes(e.Name);
+                r.Seek(rec + kBigNameRec);
+                continue;
+            }
+        }
+        e.Size = 0;
         r.ReadValue(e.Size);
         r.Skip(16);
-        r.ReadCString(name);
-        e.Name = SlashToBackslash(name);
+        r.ReadCString(e.Name);
+        SlashesToBackslashes(e.Name);
         r.Seek(rec + kBigNameRec);
     }
     return true;

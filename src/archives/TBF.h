@@ -56,6 +56,7 @@ private:
     void ExtractRaw(const BFInfo& e, const std::string& path);
 
     Frontend& frontend_;
+    std::vector<BFInfo> spare_; // storage of an earlier table, reused by the next open
 };
 
 // Every '/' becomes '\'.
