@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 
 #include "archives/DirReader.h"
 #include "archives/SoundExport.h"
@@ -42,6 +43,14 @@ int32_t Add32(int32_t a, int64_t b)
 }
 
 std::string Str(int64_t v) { return std::to_string(v); }
+
+void MakeFolder(const fs::path& folder)
+{
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec)
+        throw EStreamError("Cannot create folder \"" + folder.string() + "\". " + ec.message());
+}
 
 void SlashesToBackslashes(std::string& s)
 {
@@ -388,15 +397,12 @@ bool TBF::ExtractEntry(int index)
 
     // The entry's name is made safe: it cannot leave the archive's folder.
     const fs::path out = SafeJoin(Directory, e.Name);
-    fs::create_directories(out.parent_path(), ec);
-    if (ec)
-        throw EStreamError("Cannot create folder \"" + out.parent_path().string() + "\". " + ec.message());
-
     if (ArchiveType >= atBigArchive && ArchiveType <= atFatArchive) {
-        ExtractRaw(e, out.string());
+        ExtractRaw(e, out);
         return true;
     }
     if (ArchiveType >= atSoundBank1 && ArchiveType <= atSoundBank3) {
+        MakeFolder(out.parent_path());
         // Sound-bank entries go to the writer that the audio format option selects; with none selected nothing
         // is written.
         const TSoundTarget target{fs::path(Directory), FileName, frontend_};
@@ -410,18 +416,30 @@ bool TBF::ExtractEntry(int index)
 }
 
 // Exactly Size bytes from the stream's position into a new file; a failed copy leaves no partial file.
-void TBF::ExtractRaw(const BFInfo& e, const std::string& path)
+void TBF::ExtractRaw(const BFInfo& e, const fs::path& path)
 {
     if (e.Size < 0)
         throw EStreamError("Invalid size " + Str(e.Size) + " of entry \"" + Win1252ToUtf8(e.Name) + "\".");
-    auto file = std::make_unique<TFileStream>(path, TFileStream::Create);
+    // An earlier file (or link) of that name is replaced by a new file, never written through or truncated in
+    // place (file systems flush a truncated-and-rewritten file on close, which makes re-extraction slow).
+    ::unlink(path.c_str());
+    std::unique_ptr<TFileStream> file;
+    try {
+        file = std::make_unique<TFileStream>(path.string(), TFileStream::Create);
+    } catch (const EStreamError&) {
+        // Most often the entry's folders do not exist yet.
+        std::error_code ec;
+        if (fs::is_directory(path.parent_path(), ec))
+            throw;
+        MakeFolder(path.parent_path());
+        file = std::make_unique<TFileStream>(path.string(), TFileStream::Create);
+    }
     try {
         if (e.Size > 0)
             file->CopyFrom(*Stream, e.Size);
     } catch (const EStreamError&) {
         file.reset();
-        std::error_code ec;
-        fs::remove(path, ec);
+        ::unlink(path.c_str());
         throw;
     }
 }

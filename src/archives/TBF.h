@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,7 +54,7 @@ private:
     bool ReadBigDirectory(TDirReader& r, std::vector<BFInfo>& out);
     void ReadRecordDirectory(TDirReader& r, int64_t end, uint32_t base, std::vector<BFInfo>& out);
     void ReadBankDirectory(TDirReader& r, uint8_t type, std::vector<BFInfo>& out);
-    void ExtractRaw(const BFInfo& e, const std::string& path);
+    void ExtractRaw(const BFInfo& e, const std::filesystem::path& path);
 
     Frontend& frontend_;
     std::vector<BFInfo> spare_; // storage of an earlier table, reused by the next open

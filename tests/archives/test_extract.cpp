@@ -122,6 +122,18 @@ TEST_F(ExtractTest, ClimbingNamesStayInsideTheFolder)
     EXPECT_TRUE(fs::exists(folder / "etc" / "abs.txt"));
 }
 
+TEST_F(ExtractTest, ExistingLinkIsReplacedNotWrittenThrough)
+{
+    const auto outside = dir.path() / "outside.bin";
+    WriteFileBytes(outside.string(), Bytes{7, 7, 7});
+    fs::create_symlink(outside, folder / "link.bin");
+    ASSERT_TRUE(bf.Open(Put("l.bf", MakeBigArchive({{"link.bin", Bytes{1, 2}}}))));
+    bf.ExtractEntry(0);
+    EXPECT_EQ(ReadFileBytes(outside.string()), (Bytes{7, 7, 7}));
+    EXPECT_FALSE(fs::is_symlink(folder / "link.bin"));
+    EXPECT_EQ(ReadFileBytes((folder / "link.bin").string()), (Bytes{1, 2}));
+}
+
 TEST_F(ExtractTest, CopyPastTheEndFailsWithoutPartialFile)
 {
     auto bytes = MakeBigArchive({{"good.bin", PatternBytes(10, 1)}, {"cut.bin", PatternBytes(5000, 2)}});
