@@ -185,7 +185,7 @@ bool LoadBmpStream(TStream& Stream, uint32_t& Texture, bool Mipmaps, bool Compre
     const int32_t width = static_cast<int32_t>(Le32(h + 18));
     const int32_t height = static_cast<int32_t>(Le32(h + 22));
     const uint16_t bitCount = Le16(h + 28);
-    uint32_t size = Le32(h + 34);
+    const uint32_t size = Le32(h + 34);
     const uint32_t coloursUsed = Le32(h + 46);
     if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF)
         return false;
@@ -195,14 +195,15 @@ bool LoadBmpStream(TStream& Stream, uint32_t& Texture, bool Mipmaps, bool Compre
         start = dataOffset;
     const uint64_t packedRow = static_cast<uint64_t>(width) * 3;
     const uint64_t storedRow = (packedRow + 3) & ~uint64_t{3}; // BMP rows are padded to 4 bytes
-    if (size == 0)
-        size = static_cast<uint32_t>(static_cast<uint64_t>(width) * height * bitCount / 8);
+    uint64_t bytes = size != 0 ? size : static_cast<uint64_t>(width) * height * bitCount / 8;
+    // At least the pixels the upload takes; the stream must hold them.
+    bytes = std::max<uint64_t>(bytes, packedRow * height);
     Stream.Seek(start, SeekOrigin::Begin);
-    if (static_cast<uint64_t>(Remaining(Stream)) < size)
+    if (static_cast<uint64_t>(Remaining(Stream)) < bytes)
         ReadError(Stream);
-    std::vector<uint8_t> data(std::max<uint64_t>(size, storedRow * height), 0);
-    Stream.ReadBuffer(data.data(), size);
-    if (size >= storedRow * height && storedRow != packedRow)
+    std::vector<uint8_t> data(bytes);
+    Stream.ReadBuffer(data.data(), static_cast<int64_t>(bytes));
+    if (bytes >= storedRow * height && storedRow != packedRow)
         for (int32_t y = 1; y < height; ++y)
             std::memmove(&data[y * packedRow], &data[y * storedRow], packedRow);
     SwapRedBlue24(data.data(), static_cast<uint64_t>(width) * height);
@@ -250,6 +251,12 @@ bool LoadJpegStream(TStream& Stream, uint32_t& Texture, bool Mipmaps, bool Compr
     jpeg_start_decompress(&cinfo);
     w = cinfo.output_width;
     h = cinfo.output_height;
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (w > static_cast<unsigned>(maxSize) || h > static_cast<unsigned>(maxSize)) {
+        jpeg_destroy_decompress(&cinfo); // larger than any texture: refused before its pixels are made
+        return false;
+    }
     rgb.resize(static_cast<size_t>(w) * h * 3);
     while (cinfo.output_scanline < h) {
         JSAMPROW row = &rgb[static_cast<size_t>(cinfo.output_scanline) * w * 3];

@@ -263,6 +263,15 @@ TEST_F(LoaderTest, BmpAndJpeg)
     ASSERT_TRUE(TextureFromStream(s, tex, false, false, fe));
     EXPECT_EQ(ReadBack(GL_RGB, 3, 2), (Bytes{100, 0, 0, 101, 0, 1, 102, 0, 2, 100, 1, 0, 101, 1, 1, 102, 1, 2}));
 
+    // A header that claims more pixels than the stream holds: a stream error, no huge buffer.
+    Bytes cut(bmp.begin(), bmp.begin() + 54);
+    cut[18] = 0xFF;
+    cut[19] = 0xFF;
+    cut[22] = 0xFF;
+    cut[23] = 0xFF;
+    TMemoryStream sc(cut);
+    EXPECT_THROW(TextureFromStream(sc, tex, false, false, fe), EStreamError);
+
     // JPEG: a solid colour, alpha 255.
     TMemoryStream j(MakeJpeg(8, 4, 200, 40, 90));
     ASSERT_TRUE(TextureFromStream(j, tex, false, false, fe));
