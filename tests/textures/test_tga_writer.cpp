@@ -176,6 +176,13 @@ TEST(WriteTGA, OrdinaryReaderSeesSizeAndPixels)
     ASSERT_EQ(b24.size(), 24u);
     EXPECT_EQ((Bytes{b24[0], b24[1], b24[2], b24[3]}), (Bytes{3, 2, 1, 255}));
 
+    // 8 bits of raw index bytes: read as grey, the source's first row at the top.
+    TMemoryStream s8(Bytes{1, 2, 3, 4, 5, 6});
+    WriteTGA(dir.file("i8.tga"), s8, 3, 2, 8, 0, false);
+    const Bytes i8 = ReadWithImageMagick(dir.file("i8.tga"), dir);
+    ASSERT_EQ(i8.size(), 24u);
+    EXPECT_EQ((Bytes{i8[0], i8[4], i8[8], i8[12], i8[16], i8[20]}), (Bytes{1, 2, 3, 4, 5, 6}));
+
     // Paletted: stored rows in source order, shown bottom up.
     TPalette pal{};
     pal[1] = 0xFF0000FF; // opaque blue
