@@ -151,6 +151,20 @@ std::string Trim(const std::string& s)
     return s.substr(b, e - b + 1);
 }
 
+// "name"=hex... or @=hex...: the only values that may span lines.
+bool IsHexValueLine(const std::string& line)
+{
+    size_t i = 0;
+    std::string name;
+    if (line[0] == '@')
+        i = 1;
+    else if (!ParseQuoted(line, i, name))
+        return false;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+        ++i;
+    return line.compare(i, 4, "=hex") == 0;
+}
+
 bool ParseValueLine(const std::string& line, TRegValue& v, bool& isDeletion)
 {
     isDeletion = false;
@@ -262,8 +276,7 @@ void TRegistryData::Parse(const std::string& text, const std::string& rootName)
     while (std::getline(in, raw)) {
         std::string line = Trim(raw);
         // Hex lists may continue on the next lines after a trailing backslash.
-        while (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos &&
-               std::getline(in, raw))
+        while (!line.empty() && line.back() == '\\' && IsHexValueLine(line) && std::getline(in, raw))
             line = Trim(line.substr(0, line.size() - 1)) + Trim(raw);
         if (line.empty() || line[0] == ';')
             continue;

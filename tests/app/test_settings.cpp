@@ -131,7 +131,9 @@ TEST(Settings, HandWrittenFileIsReadToleratingWhatItCannotUse)
                                "\"Broken\"=dword:xyz\r\n"
                                "garbage line\r\n"
                                "\"Gone\"=-\r\n"
-                               "@=\"a \\\"b\\\" \\\\c\"\r\n");
+                               "@=\"a \\\"b\\\" \\\\c\"\r\n"
+                               "\"Unterminated\"=\"x=hex\\\r\n"
+                               "\"After\"=dword:00000002\r\n");
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey("\\Software\\Dornvale\\Tarvesh Mox", false));
     EXPECT_TRUE(reg.ValueExists("Debug"));
@@ -139,6 +141,8 @@ TEST(Settings, HandWrittenFileIsReadToleratingWhatItCannotUse)
     EXPECT_EQ(reg.ReadInteger("OggQuality"), 250);
     EXPECT_EQ(reg.ReadBinaryData("Long"), (std::vector<uint8_t>{1, 2, 3, 4}));
     EXPECT_EQ(reg.ReadString(""), "a \"b\" \\c");
+    EXPECT_FALSE(reg.ValueExists("Unterminated")); // and it does not swallow the next line
+    EXPECT_EQ(reg.ReadInteger("After"), 2);
     EXPECT_FALSE(reg.ValueExists("Broken"));
     EXPECT_FALSE(reg.ValueExists("Gone"));
     EXPECT_FALSE(reg.ValueExists("Orphan"));

@@ -242,6 +242,7 @@ TEST(Program, StartsWithItsCaptionAndStoresOptionsWhenClosed)
         TRegistry reg;
         reg.OpenKey(std::string("\\") + kOptionsKey, true);
         reg.WriteInteger("OggQuality", 321);
+        reg.WriteBool("AssignFiles", true);
     }
     QProcess program;
     program.setProgram(TARVESH_EXE);
@@ -275,4 +276,9 @@ TEST(Program, StartsWithItsCaptionAndStoresOptionsWhenClosed)
     ASSERT_TRUE(reg.OpenKey(std::string("\\") + kOptionsKey, false));
     EXPECT_EQ(reg.ReadInteger("OggQuality"), 321);
     EXPECT_EQ(reg.ReadInteger("Legacy3DSTextures"), 0);
+    // The stored association was written again at start, naming the program's real path.
+    TRegistry classes(TRootKey::ClassesRoot);
+    ASSERT_TRUE(classes.OpenKey("\\GameDataFile\\shell\\Extract All\\command", false));
+    EXPECT_EQ(classes.ReadString(""), "\"" + fs::canonical(TARVESH_EXE).string() + "\" \"%1\" x");
+    EXPECT_TRUE(fs::exists(home.Data() / "applications" / "tarveshmox.desktop"));
 }
