@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "bin/LargeBuffer.h"
 #include "platform/Stream.h"
 
 namespace {
@@ -32,7 +33,57 @@ struct RawBuffer {
     }
 };
 
+// Expands straight into a memory destination whose reserved capacity already holds the chunk, saving a copy.
+// False (nothing done) when the chunk is left to the general path.
+bool ExpandInPlace(TMemoryStream& dest, const uint8_t* packed, uint32_t packedSize, uint64_t capacity, bool& done)
+{
+    std::vector<uint8_t>& bytes = dest.Bytes();
+    const uint64_t pos = static_cast<uint64_t>(dest.Position());
+    // Only plausible ratios, and only within memory already reserved: the zero fill below costs nothing then.
+    if (capacity > 64ull * packedSize + 65536 || pos > bytes.size() || pos + capacity > bytes.capacity())
+        return false;
+    const size_t oldSize = bytes.size();
+    if (pos + capacity > oldSize)
+        bytes.resize(static_cast<size_t>(pos + capacity));
+    lzo_uint produced = static_cast<lzo_uint>(capacity);
+    lzo1x_decompress_safe(packed, packedSize, bytes.data() + pos, &produced, nullptr);
+    produced = std::min<lzo_uint>(produced, static_cast<lzo_uint>(capacity));
+    const size_t end = static_cast<size_t>(pos + produced);
+    bytes.resize(std::max(oldSize, end));
+    dest.SetPosition(static_cast<int64_t>(end));
+    done = produced == 0;
+    return true;
+}
+
+// The expanded size that the chunk headers of a compressed file promise (each bounded by what its packed data
+// can produce); stops at the end chunk or at the first header that does not hold.
+uint64_t PromisedSizeImpl(TStream& source)
+{
+    const int64_t size = source.Size();
+    uint64_t total = 0;
+    int64_t pos = 0;
+    while (pos + 8 <= size) {
+        source.SetPosition(pos);
+        uint32_t h[2] = {0, 0};
+        source.Read(h, 8);
+        if (h[0] == 0 || h[0] < h[1])
+            break;
+        total += std::min<uint64_t>(h[0], MaxLzoOutput(h[1]));
+        pos += 8 + static_cast<int64_t>(h[1]);
+    }
+    return total;
+}
+
 } // namespace
+
+void ReserveForExpansion(TStream& source, TMemoryStream& dest)
+{
+    const int64_t here = source.Position();
+    const uint64_t n = static_cast<uint64_t>(dest.Position()) + PromisedSizeImpl(source);
+    if (n <= SIZE_MAX)
+        ReserveLarge(dest.Bytes(), static_cast<size_t>(n));
+    source.SetPosition(here);
+}
 
 uint64_t MaxLzoOutput(uint32_t packed) { return static_cast<uint64_t>(packed) * 256u + 512u; }
 
@@ -43,6 +94,8 @@ bool ExpandBin(TStream& source, TStream& dest)
     const int64_t sourceSize = source.Size();
     int64_t pos = 0;
     RawBuffer in, out;
+    auto* memory = dynamic_cast<TMemoryStream*>(&dest);
+    bool done = false;
 
     for (;;) {
         BinChunkHeader h;
@@ -61,6 +114,11 @@ bool ExpandBin(TStream& source, TStream& dest)
 
         // The declared size is trusted only as far as LZO1X could produce it from P bytes.
         const uint64_t capacity = std::min<uint64_t>(h.Unpacked, MaxLzoOutput(h.Packed));
+        if (memory && ExpandInPlace(*memory, packed, h.Packed, capacity, done)) {
+            if (done)
+                return true;
+            continue;
+        }
         uint8_t* expanded = out.Reserve(capacity);
         lzo_uint produced = static_cast<lzo_uint>(capacity);
         lzo1x_decompress_safe(packed, h.Packed, expanded, &produced, nullptr);

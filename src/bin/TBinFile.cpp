@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "bin/ExpandBin.h"
+#include "bin/LargeBuffer.h"
 #include "models/WorldData.h"
 #include "platform/Frontend.h"
 #include "platform/Paths.h"
@@ -62,13 +63,22 @@ bool TBinFile::LoadFromFile(const std::string& fileName)
 {
     ReleaseAll();
     try {
-        Stream.LoadFromFile(fileName);
+        {
+            TFileStream file(fileName, TFileStream::OpenRead);
+            const int64_t size = file.Size();
+            std::vector<uint8_t>& bytes = Stream.Bytes();
+            ReserveLarge(bytes, static_cast<size_t>(size));
+            bytes.resize(static_cast<size_t>(size));
+            file.ReadBuffer(bytes.data(), size);
+            Stream.SetPosition(0);
+        }
         FileName = fileName;
         if (!HeaderHasMarker()) {
             // Not expanded: expand it in memory and try again.
             std::vector<uint8_t>().swap(Stream.Bytes());
             Stream.SetPosition(0);
             TFileStream source(fileName, TFileStream::OpenRead);
+            ReserveForExpansion(source, Stream);
             if (!ExpandBin(source, Stream) || !HeaderHasMarker()) {
                 ReleaseAll();
                 return false;
@@ -112,6 +122,19 @@ void TBinFile::WalkBlocks()
             b.DataCount = 0;
         }
     };
+
+    // Room for the blocks that the well-formed headers promise, and a key index of that size.
+    size_t expected = 1;
+    for (int64_t pos = 0; pos + 12 <= end;) {
+        coffeeblock h;
+        readHeader(pos, h);
+        if (h.Marker != BlockMarker || h.Key == TerminatorKey)
+            break;
+        ++expected;
+        pos += 12 + static_cast<int64_t>(h.Size);
+    }
+    ReserveLarge(Blocks, expected + expected / 8 + 16);
+    IndexReserve(expected + expected / 8 + 16);
 
     Blocks.emplace_back();
     Count = 1;
@@ -268,12 +291,9 @@ void TBinFile::IndexAdd(uint32_t key, int32_t index)
         IndexRebuild();
         return;
     }
-    if ((indexUsed_ + 1) * 2 > keyIndex_.size()) {
+    if ((indexUsed_ + 1) * 4 > keyIndex_.size() * 3) {
         // Grow and re-insert in block order (first block of a key wins).
-        const size_t cap = std::max<size_t>(1024, keyIndex_.size() * 2);
-        keyIndex_.assign(cap, 0);
-        indexed_ = 0;
-        indexUsed_ = 0;
+        IndexReserve(std::max<size_t>(1024, keyIndex_.size() * 2));
         for (size_t i = 0; i < static_cast<size_t>(index); ++i)
             IndexAdd(Blocks[i].Key, static_cast<int32_t>(i));
     }
@@ -289,6 +309,21 @@ void TBinFile::IndexAdd(uint32_t key, int32_t index)
             break; // an earlier block has it
     }
     indexed_ = static_cast<size_t>(index) + 1;
+}
+
+void TBinFile::IndexReserve(size_t keys)
+{
+    size_t cap = 1024;
+    while (cap < keys + keys / 2)
+        cap *= 2;
+    if (cap <= keyIndex_.size())
+        return;
+    std::vector<uint64_t> fresh;
+    ReserveLarge(fresh, cap);
+    fresh.assign(cap, 0);
+    keyIndex_.swap(fresh);
+    indexed_ = 0;
+    indexUsed_ = 0;
 }
 
 void TBinFile::IndexRebuild() const

@@ -165,6 +165,8 @@ private:
     // Table of the first block index per key (open addressing).
     void IndexAdd(uint32_t key, int32_t index);
     void IndexRebuild() const;
+    // An empty index with room for `keys` keys (at least twice as many slots); blocks must be re-added.
+    void IndexReserve(size_t keys);
     void ReleaseAll();
     bool HeaderHasMarker();
     void WalkBlocks();
