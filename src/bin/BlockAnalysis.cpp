@@ -67,9 +67,12 @@ namespace {
 
 void Listing(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(MemoId::Memo2, line); }
 
-void ListTexturePack(TBinFile& bin, int32_t i)
+} // namespace
+
+void ListTexturePack(TBinFile& bin, int32_t i, bool clear)
 {
-    bin.frontend().ClearMemo(MemoId::Memo2);
+    if (clear)
+        bin.frontend().ClearMemo(MemoId::Memo2);
     Listing(bin, "[" + KeyText(bin.Blocks[static_cast<size_t>(i)].Key) + "] - Texture pack");
     const uint32_t n = bin.GetDWord(i, 8);
     Listing(bin, "# textures : " + std::to_string(n));
@@ -82,9 +85,10 @@ void ListTexturePack(TBinFile& bin, int32_t i)
                          KeyText(bin.GetDWord(i, static_cast<int32_t>(std::min<uint64_t>(12 + 4ull * s, INT32_MAX)))));
 }
 
-void ListWorldBlock(TBinFile& bin, int32_t i)
+void ListWorldBlock(TBinFile& bin, int32_t i, bool clear)
 {
-    bin.frontend().ClearMemo(MemoId::Memo2);
+    if (clear)
+        bin.frontend().ClearMemo(MemoId::Memo2);
     Listing(bin, "[" + std::to_string(i) + "] - .wow");
     Listing(bin, "Name : " + Win1252ToUtf8(bin.WorldName(i)));
     Listing(bin, "First block : " + KeyText(bin.GetTag(i, 72)));
@@ -105,8 +109,6 @@ void ListWorldBlock(TBinFile& bin, int32_t i)
         Listing(bin, "Ident " + std::to_string(k + 1) + " : " + KeyText(bin.GetTag(i, 156 + 4 * k)));
 }
 
-} // namespace
-
 void TBinFile::AnalyzeBlock(int32_t index, bool Quiet)
 {
     if (index < 0 || index >= Count || static_cast<size_t>(index) >= Blocks.size())
@@ -117,7 +119,7 @@ void TBinFile::AnalyzeBlock(int32_t index, bool Quiet)
         LoadGeometry(index, Quiet, IdentityMatrix(), reset);
         return;
     case TagTexturePack:
-        ListTexturePack(*this, index);
+        ListTexturePack(*this, index, true);
         return;
     case TagGameObject: {
         TGameObject go;
@@ -131,7 +133,7 @@ void TBinFile::AnalyzeBlock(int32_t index, bool Quiet)
         return;
     }
     case TagWow:
-        ListWorldBlock(*this, index);
+        ListWorldBlock(*this, index, true);
         return;
     default:
         if (IsTextureData(index))

@@ -29,5 +29,10 @@ struct TGameObject {
 // is then set).
 bool ResolveGameObject(TBinFile& bin, int32_t index, TGameObject& go);
 
+// Listings into the unpacker page's text box, emptied first when `clear` is set: a texture pack block (key,
+// slot count, slot keys) and a world block (index, name, first block, matrix, values, five idents).
+void ListTexturePack(TBinFile& bin, int32_t index, bool clear);
+void ListWorldBlock(TBinFile& bin, int32_t index, bool clear);
+
 // The identity placement.
 Matrix4 IdentityMatrix();
