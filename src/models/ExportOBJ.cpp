@@ -53,14 +53,18 @@ public:
     void UInt(uint64_t v)
     {
         Room(24);
-        char tmp[24];
-        size_t n = 0;
-        do {
-            tmp[n++] = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v != 0);
-        while (n > 0)
-            buf_[used_++] = tmp[--n];
+        used_ += PutUInt(buf_.data() + used_, v);
+    }
+    // "v x y z" style line.
+    void VectorLine(const char* tag, size_t tagLength, const Vector3& v)
+    {
+        Text(tag, tagLength);
+        Float(v.x);
+        Char(' ');
+        Float(v.y);
+        Char(' ');
+        Float(v.z);
+        EndLine();
     }
     void Char(char c)
     {
@@ -149,16 +153,8 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
     obj.Line("mtllib " + BaseName + ".mtl");
     obj.Line("");
 
-    for (uint32_t i = 0; i < vertices; ++i) {
-        const Vector3& v = Vertices[i];
-        obj.Text("v ", 2);
-        obj.Float(v.x);
-        obj.Char(' ');
-        obj.Float(v.y);
-        obj.Char(' ');
-        obj.Float(v.z);
-        obj.EndLine();
-    }
+    for (uint32_t i = 0; i < vertices; ++i)
+        obj.VectorLine("v ", 2, Vertices[i]);
     obj.Text("# ");
     obj.UInt(VertexCount);
     obj.Line(" vertices");
@@ -186,16 +182,8 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
     obj.Line(" texture coordinates");
     obj.Line("");
 
-    for (uint32_t i = 0; i < vertices; ++i) {
-        const Vector3& n = Normals[i];
-        obj.Text("vn ", 3);
-        obj.Float(n.x);
-        obj.Char(' ');
-        obj.Float(n.y);
-        obj.Char(' ');
-        obj.Float(n.z);
-        obj.EndLine();
-    }
+    for (uint32_t i = 0; i < vertices; ++i)
+        obj.VectorLine("vn ", 3, Normals[i]);
     obj.Text("# ");
     obj.UInt(VertexCount);
     obj.Line(" normals");

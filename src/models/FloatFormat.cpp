@@ -18,7 +18,8 @@ size_t PutText(char* out, const char* text)
     return n;
 }
 
-// Unsigned decimal digits of v; returns the count.
+} // namespace
+
 size_t PutUInt(char* out, uint64_t v)
 {
     char tmp[24];
@@ -31,6 +32,8 @@ size_t PutUInt(char* out, uint64_t v)
         out[i] = tmp[n - 1 - i];
     return n;
 }
+
+namespace {
 
 // Exponent form from the significant digits (first one not zero) and the decimal exponent of the first digit.
 // The digits are rounded half away from zero to `precision` digits first.

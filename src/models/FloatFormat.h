@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Writes v rounded once, at `precision` significant digits or at the 6th decimal (whichever comes first), in
@@ -11,6 +12,8 @@
 // `out` needs room for 48 characters; the result is the number written (no terminating zero).
 size_t FormatFixed6(char* out, float v, int precision);
 std::string FormatFixed6(float v, int precision);
+// Unsigned decimal digits of v (room for 20 characters); returns the count.
+size_t PutUInt(char* out, uint64_t v);
 
 // OBJ numbers: 7 significant digits.
 inline std::string FormatObjFloat(float v) { return FormatFixed6(v, 7); }
