@@ -77,7 +77,7 @@ void TDirReader::SkipZeroPadding()
     }
 }
 
-const uint8_t* TDirReader::Peek(int64_t n)
+const uint8_t* TDirReader::PeekSlow(int64_t n)
 {
     if (n > static_cast<int64_t>(buf_.size()) || pos_ + n > size_)
         return nullptr;

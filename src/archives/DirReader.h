@@ -32,9 +32,15 @@ public:
     void SkipZeroPadding();
     // The next n bytes (n at most the window's size) in memory without moving, or nullptr when fewer than n
     // bytes remain.
-    const uint8_t* Peek(int64_t n);
+    const uint8_t* Peek(int64_t n)
+    {
+        if (pos_ >= base_ && pos_ + n <= base_ + len_)
+            return buf_.data() + (pos_ - base_);
+        return PeekSlow(n);
+    }
 
 private:
+    const uint8_t* PeekSlow(int64_t n);
     // Makes the window cover pos_; false at or past the end.
     bool Cover();
 

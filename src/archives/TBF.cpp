@@ -204,7 +204,12 @@ bool TBF::ReadBigDirectory(TDirReader& r, std::vector<BFInfo>& out)
     r.Seek(kBigTable);
     for (auto& e : out) {
         int32_t pair[2] = {0, 0};
-        r.Read(pair, sizeof pair);
+        if (const uint8_t* p = r.Peek(sizeof pair)) {
+            std::memcpy(pair, p, sizeof pair);
+            r.Skip(sizeof pair);
+        } else {
+            r.Read(pair, sizeof pair);
+        }
         e.Offset = pair[0];
         e.Key = pair[1];
     }
