@@ -23,6 +23,7 @@ constexpr uint32_t kBank3Magic = 0x00150000;
 
 constexpr int64_t kBigTable = 68;    // offset table of a BIG archive
 constexpr int64_t kBigNameRec = 84;  // name record: size, 16 unused bytes, name
+constexpr size_t kCopyBufferSize = 1 << 20;
 
 // Name-record positions of four known BIG archives, which hold other data between the tables.
 int64_t KnownBigNamePosition(int32_t count)
@@ -440,8 +441,16 @@ void TBF::ExtractRaw(const BFInfo& e, const fs::path& path)
         file = std::make_unique<TFileStream>(path.string(), TFileStream::Create);
     }
     try {
-        if (e.Size > 0)
-            file->CopyFrom(*Stream, e.Size);
+        // One copy buffer for the reader's lifetime: a buffer per entry costs more than the copy for small ones.
+        if (copyBuffer_.empty())
+            copyBuffer_.resize(kCopyBufferSize);
+        for (int64_t left = e.Size; left > 0;) {
+            const int64_t n = std::min<int64_t>(left, static_cast<int64_t>(copyBuffer_.size()));
+            if (Stream->Read(copyBuffer_.data(), n) != n)
+                throw EStreamError("Stream read error: " + Stream->Name());
+            file->WriteBuffer(copyBuffer_.data(), n);
+            left -= n;
+        }
     } catch (const EStreamError&) {
         file.reset();
         ::unlink(path.c_str());

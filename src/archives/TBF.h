@@ -58,6 +58,7 @@ private:
 
     Frontend& frontend_;
     std::vector<BFInfo> spare_; // storage of an earlier table, reused by the next open
+    std::vector<uint8_t> copyBuffer_;
 };
 
 // Every '/' becomes '\'.
