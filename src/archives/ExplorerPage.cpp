@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStringList>
+#include <QStyleOptionProgressBar>
+#include <QStylePainter>
 #include <QVBoxLayout>
 #include <exception>
 
@@ -40,6 +42,25 @@ QItemSelection RowRuns(QAbstractItemModel* model, int rows, Pred match)
     }
     return sel;
 }
+
+// A progress bar whose empty range (an archive without entries) shows an empty bar, not a busy indicator.
+class TProgressBar : public QProgressBar {
+public:
+    using QProgressBar::QProgressBar;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionProgressBar option;
+        initStyleOption(&option);
+        if (option.minimum == option.maximum) {
+            option.maximum = option.minimum + 1;
+            option.progress = option.minimum;
+        }
+        painter.drawControl(QStyle::CE_ProgressBar, option);
+    }
+};
 
 } // namespace
 
@@ -99,7 +120,7 @@ TExplorerPage::TExplorerPage(TTarvesh& window, QWidget* page) : window_(window)
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setMaximumHeight(90);
 
-    ProgressBar1 = new QProgressBar(page);
+    ProgressBar1 = new TProgressBar(page);
     ProgressBar1->setObjectName("ProgressBar1");
     ProgressBar1->setMinimum(0);
     ProgressBar1->setMaximum(100);
