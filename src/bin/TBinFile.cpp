@@ -101,55 +101,37 @@ void TBinFile::WalkBlocks()
     const int64_t end = Stream.Size();
     const uint8_t* mem = Stream.Memory();
 
-    // The header at `pos` into b; bytes beyond the end read as 0. Returns the bytes that were there.
+    // The header at `pos` into b; bytes beyond the end read as 0.
     auto readHeader = [&](int64_t pos, coffeeblock& b) {
-        uint32_t h[3] = {0, 0, 0};
-        Stream.SetPosition(pos);
-        const int64_t got = Stream.Read(h, 12);
-        b.Size = h[0];
-        b.Marker = h[1];
-        b.Key = h[2];
-        return got;
+        uint8_t h[12] = {};
+        if (pos < end)
+            std::memcpy(h, mem + pos, static_cast<size_t>(std::min<int64_t>(12, end - pos)));
+        b.Size = LoadU32(h);
+        b.Marker = LoadU32(h + 4);
+        b.Key = LoadU32(h + 8);
+        return std::min<int64_t>(pos + 12, end);
     };
-    // Data of the block whose header ends at the stream's position. A header found by resynchronisation
-    // at the very end of the stream gets no data bytes.
-    auto readData = [&](coffeeblock& b, bool resynced) {
-        const int64_t here = Stream.Position();
-        if (here < end || !resynced) {
-            b.DataCount = b.Size;
-            Stream.SetPosition(std::min<int64_t>(here + static_cast<int64_t>(b.Size), end));
-        } else {
-            b.DataCount = 0;
-        }
+    // Appends an entry; the table grows by doubling into room reserved on huge pages.
+    auto append = [&](int64_t offset) -> coffeeblock& {
+        if (Blocks.size() == Blocks.capacity())
+            ReserveLarge(Blocks, std::max<size_t>(1024, Blocks.capacity() * 2));
+        Blocks.emplace_back();
+        Count = static_cast<int32_t>(Blocks.size());
+        Blocks.back().Offset = static_cast<int32_t>(offset);
+        return Blocks.back();
     };
 
-    // Room for the blocks that the well-formed headers promise, and a key index of that size.
-    size_t expected = 1;
-    for (int64_t pos = 0; pos + 12 <= end;) {
-        coffeeblock h;
-        readHeader(pos, h);
-        if (h.Marker != BlockMarker || h.Key == TerminatorKey)
-            break;
-        ++expected;
-        pos += 12 + static_cast<int64_t>(h.Size);
-    }
-    ReserveLarge(Blocks, expected + expected / 8 + 16);
-    IndexReserve(expected + expected / 8 + 16);
-
-    Blocks.emplace_back();
-    Count = 1;
-    readHeader(0, Blocks[0]);
     // Block 0 always gets its data bytes (zero past the end).
+    int64_t pos = readHeader(0, append(0));
     Blocks[0].DataCount = Blocks[0].Size;
-    Stream.SetPosition(std::min<int64_t>(12 + static_cast<int64_t>(Blocks[0].Size), end));
-    IndexAdd(Blocks[0].Key, 0);
+    pos = std::min<int64_t>(pos + static_cast<int64_t>(Blocks[0].Size), end);
     FileType = BlockTypeName(0);
 
     using Clock = std::chrono::steady_clock;
     auto lastMessages = Clock::now() - std::chrono::seconds(1);
     uint32_t tick = 0;
 
-    while (Stream.Position() < end && Blocks.back().Key != TerminatorKey) {
+    while (pos < end && Blocks.back().Key != TerminatorKey) {
         // Pending messages run before the blocks, at most every 10 ms.
         if ((tick++ & 63) == 0) {
             const auto now = Clock::now();
@@ -158,14 +140,10 @@ void TBinFile::WalkBlocks()
                 lastMessages = Clock::now();
             }
         }
-        const int64_t at = Stream.Position();
-        Blocks.emplace_back();
-        Count = static_cast<int32_t>(Blocks.size());
-        coffeeblock& b = Blocks.back();
-        b.Offset = static_cast<int32_t>(at);
-        readHeader(at, b);
-        const bool resynced = b.Marker != BlockMarker;
-        if (resynced) {
+        const int64_t at = pos;
+        coffeeblock& b = append(at);
+        pos = readHeader(at, b);
+        if (b.Marker != BlockMarker) {
             // Resynchronise: the next window (byte by byte) whose bytes 4..7 are the marker. Windows start at
             // `at` and end with the first one that reaches the end of the stream.
             const int64_t lastWindow = std::max<int64_t>(at, end - 12);
@@ -178,15 +156,22 @@ void TBinFile::WalkBlocks()
             }
             if (found >= 0) {
                 b.Offset = static_cast<int32_t>(found);
-                readHeader(found, b);
+                pos = readHeader(found, b);
             } else {
                 b.Offset = static_cast<int32_t>(lastWindow + 1);
-                readHeader(lastWindow, b);
+                pos = readHeader(lastWindow, b);
+            }
+            // A header found at the very end of the stream gets no data bytes.
+            if (pos >= end) {
+                b.DataCount = 0;
+                continue;
             }
         }
-        readData(b, resynced);
-        IndexAdd(b.Key, Count - 1);
+        b.DataCount = b.Size;
+        pos = std::min<int64_t>(pos + static_cast<int64_t>(b.Size), end);
     }
+    Stream.SetPosition(pos);
+    IndexRebuild();
 }
 
 uint32_t TBinFile::ReadDWord()
@@ -332,6 +317,7 @@ void TBinFile::IndexRebuild() const
     self->keyIndex_.clear();
     self->indexed_ = 0;
     self->indexUsed_ = 0;
+    self->IndexReserve(Blocks.size());
     for (size_t i = 0; i < Blocks.size(); ++i)
         self->IndexAdd(Blocks[i].Key, static_cast<int32_t>(i));
 }
@@ -427,7 +413,7 @@ std::string TBinFile::ListLine(int32_t index) const
 void TBinFile::FillList(TListLines& list) const
 {
     list.Clear();
-    list.Reserve(Blocks.size(), Blocks.size() * 32);
+    list.Reserve(Blocks.size(), Blocks.size() * 48);
     for (int32_t i = 0; i < static_cast<int32_t>(Blocks.size()); ++i)
         list.Add(ListLine(i));
 }
