@@ -140,3 +140,26 @@ TEST(ExpandBin, HugeDeclaredSizeAllocatesOnlyWhatTheDataCanProduce)
     // A zero-byte production ends the expansion as finished.
     EXPECT_TRUE(r.ok);
 }
+
+TEST(ExpandBin, ReservedMemoryDestinationBehavesLikeAnyStream)
+{
+    const Bytes plain = Pattern(200000);
+    TempDir dir;
+    WriteFileBytes(dir.file("in.bin"), CompressBin(plain, 32768));
+    for (size_t existing : {size_t{0}, size_t{10}, size_t{300000}}) {
+        TFileStream src(dir.file("in.bin"), TFileStream::OpenRead);
+        Bytes before(existing, 0xEE);
+        TMemoryStream dst(before);
+        dst.SetPosition(std::min<int64_t>(3, static_cast<int64_t>(existing)));
+        const int64_t start = dst.Position();
+        ReserveForExpansion(src, dst);
+        ASSERT_TRUE(ExpandBin(src, dst));
+        // Bytes before the position stay, the expansion follows, a longer old tail is kept.
+        Bytes expect(before.begin(), before.begin() + start);
+        expect.insert(expect.end(), plain.begin(), plain.end());
+        if (before.size() > expect.size())
+            expect.insert(expect.end(), before.begin() + static_cast<long>(expect.size()), before.end());
+        EXPECT_EQ(dst.Bytes(), expect) << existing;
+        EXPECT_EQ(dst.Position(), start + static_cast<int64_t>(plain.size()));
+    }
+}
