@@ -200,26 +200,21 @@ bool TBF::ReadBigDirectory(TDirReader& r, std::vector<BFInfo>& out)
     r.ReadValue(n);
     if (n < 0 || (n > 0 && kBigTable + 8 * static_cast<int64_t>(n) > r.Size()))
         return false;
-    // `out` may hold a previous table: its entries (and their name buffers) are reused.
-    out.resize(static_cast<size_t>(n));
+    // The offset table in one piece; `out` may hold a previous table whose entries (and name buffers) are
+    // reused.
+    std::vector<int32_t> table(2 * static_cast<size_t>(n));
     r.Seek(kBigTable);
-    for (auto& e : out) {
-        int32_t pair[2] = {0, 0};
-        if (const uint8_t* p = r.Peek(sizeof pair)) {
-            std::memcpy(pair, p, sizeof pair);
-            r.Skip(sizeof pair);
-        } else {
-            r.Read(pair, sizeof pair);
-        }
-        e.Offset = pair[0];
-        e.Key = pair[1];
-    }
+    r.Read(table.data(), 8 * static_cast<int64_t>(n));
+    out.resize(static_cast<size_t>(n));
     const int64_t known = KnownBigNamePosition(n);
     if (known >= 0)
         r.Seek(known);
     else
         r.SkipZeroPadding();
+    const int32_t* pair = table.data();
     for (auto& e : out) {
+        e.Offset = *pair++;
+        e.Key = *pair++;
         e.SampleRate = e.BytesPerSec = e.Id = 0;
         e.Kind = 0;
         e.Bits = e.Channels = 0;
