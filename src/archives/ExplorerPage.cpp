@@ -167,10 +167,10 @@ void TExplorerPage::Button1Click()
 {
     if (running_)
         return;
-    FileDialogSpec spec;
-    spec.filter = kOpenFilter;
-    spec.defaultExt = "BF";
-    if (auto chosen = window_.dialogs().OpenFile(spec))
+    FileDialogSpec dialog;
+    dialog.filter = kOpenFilter;
+    dialog.defaultExt = "BF";
+    if (auto chosen = window_.dialogs().OpenFile(dialog))
         OpenResourceFile(*chosen);
 }
 

@@ -14,12 +14,12 @@ struct BankTest : ::testing::Test {
     Bytes bytes;
     void SetUp() override { bf.Init(); }
     // Writes and opens the bank; returns the position just after the data-base marker.
-    int64_t OpenBank(const BankSpec& spec, const std::string& name = "bank.sb0")
+    int64_t OpenBank(const BankLayout& layout, const std::string& name = "bank.sb0")
     {
-        bytes = MakeSoundBank(spec);
+        bytes = MakeSoundBank(layout);
         WriteFileBytes(dir.file(name), bytes);
         EXPECT_TRUE(bf.Open(dir.file(name)));
-        return int64_t(bytes.size() - 4 * spec.afterMarker.size() - spec.data.size());
+        return int64_t(bytes.size() - 4 * layout.afterMarker.size() - layout.data.size());
     }
     const std::vector<std::string>& Log() { return fe.Lines(MemoId::Memo1); }
 };
@@ -63,7 +63,7 @@ BankRecord Other(uint32_t tag)
 
 TEST_F(BankTest, Version1Directory)
 {
-    BankSpec s;
+    BankLayout s;
     s.version = 1;
     s.leading = 2;
     s.records = {Other(8), InBank("sfx/boom.wav", 0, 100), Other(4), Streamed("music/stream1.xwb", 2048, 5000),
@@ -104,7 +104,7 @@ TEST_F(BankTest, Version1Directory)
 
 TEST_F(BankTest, Version2SkipsMoreTagsAndWarnsOnUnknownStorage)
 {
-    BankSpec s;
+    BankLayout s;
     s.version = 2;
     BankRecord odd = InBank("", 40, 8);
     odd.storage = 7;
@@ -131,7 +131,7 @@ TEST_F(BankTest, Version2SkipsMoreTagsAndWarnsOnUnknownStorage)
 
 TEST_F(BankTest, Version3BuiltNamesIdsAndStreamFiles)
 {
-    BankSpec s;
+    BankLayout s;
     s.version = 3;
     for (int i = 0; i < 10; ++i)
         s.records.push_back(Other(8));
@@ -169,7 +169,7 @@ TEST_F(BankTest, Version3BuiltNamesIdsAndStreamFiles)
 
 TEST_F(BankTest, NameOfTwoDotsIsCutAtTheFirst)
 {
-    BankSpec s;
+    BankLayout s;
     s.version = 3;
     s.records = {InBank("", 0, 1)};
     OpenBank(s, "amb.loop.sb0");
@@ -180,7 +180,7 @@ TEST_F(BankTest, AmbFxNameTakesDataBaseAfterMarker)
 {
     for (int version : {1, 2, 3}) {
         SCOPED_TRACE(version);
-        BankSpec s;
+        BankLayout s;
         s.version = version;
         s.records = {InBank("a.wav", 0, 4)};
         s.marker = 1;                      // > 0: the special name decides, others scan
@@ -200,7 +200,7 @@ TEST_F(BankTest, ScanFindsSizeOfRestOfFile)
 {
     for (int version : {1, 2, 3}) {
         SCOPED_TRACE(version);
-        BankSpec s;
+        BankLayout s;
         s.version = version;
         s.records = {InBank("a.wav", 8, 4), Streamed("s.bin", 8, 4)};
         s.marker = 5;
@@ -225,7 +225,7 @@ TEST_F(BankTest, ScanWithoutMatchByVersion)
     // scan on to the end, where the last value (1) is small: the base is the end of the file.
     for (int version : {1, 2, 3}) {
         SCOPED_TRACE(version);
-        BankSpec s;
+        BankLayout s;
         s.version = version;
         s.records = {InBank("a.wav", 0, 4)};
         s.marker = 9;
@@ -238,7 +238,7 @@ TEST_F(BankTest, ScanWithoutMatchByVersion)
     // The last value at the end of the file decides for versions 1 and 3; version 2 ends at the end too.
     for (int version : {1, 2, 3}) {
         SCOPED_TRACE(version);
-        BankSpec s;
+        BankLayout s;
         s.version = version;
         s.records = {InBank("a.wav", 0, 4)};
         s.marker = 9;
@@ -252,7 +252,7 @@ TEST_F(BankTest, ScanWithoutMatchByVersion)
 
 TEST_F(BankTest, CountsBeyondTheFileEndAtItsEnd)
 {
-    BankSpec s;
+    BankLayout s;
     s.version = 2;
     s.records = {InBank("a.wav", 0, 4), InBank("b.wav", 4, 4)};
     s.countField = 0x7FFFFFFF;
@@ -264,7 +264,7 @@ TEST_F(BankTest, CountsBeyondTheFileEndAtItsEnd)
     EXPECT_EQ(bf.Entries[1].Name, "b.wav");
 
     const auto q = dir.file("lead.sb0");
-    WriteFileBytes(q, MakeSoundBank(BankSpec{.version = 1, .records = {InBank("x", 0, 1)}}));
+    WriteFileBytes(q, MakeSoundBank(BankLayout{.version = 1, .records = {InBank("x", 0, 1)}}));
     auto b = ReadFileBytes(q);
     b[4] = 0xFF, b[5] = 0xFF, b[6] = 0xFF, b[7] = 0x7F; // leading records far past the end
     WriteFileBytes(q, b);

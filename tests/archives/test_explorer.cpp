@@ -135,7 +135,7 @@ TEST_F(ExplorerTest, OpenListsEntriesAndFailedOpenKeepsThem)
 
 TEST_F(ExplorerTest, BankLinesShowSizeOffsetAndWarning)
 {
-    BankSpec s;
+    BankLayout s;
     s.version = 2;
     BankRecord pcm;
     pcm.name = "a/pcm.wav";

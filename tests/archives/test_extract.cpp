@@ -176,7 +176,7 @@ TEST_F(ExtractTest, NoStreamAfterFailedOpen)
 
 TEST_F(ExtractTest, BankSoundsGoToTheChosenWriter)
 {
-    BankSpec s;
+    BankLayout s;
     s.version = 1;
     BankRecord r;
     r.storage = 0;

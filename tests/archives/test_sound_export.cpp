@@ -547,7 +547,7 @@ TEST(BankSounds, EveryEntryOfEachBankVersionExtractsAsWaveAndAsOgg)
         c.offset = 100;
         c.size = static_cast<int32_t>(streamed.size());
         c.sampleRate = 22050;
-        BankSpec spec;
+        BankLayout spec;
         spec.version = version;
         spec.records = {a, b, c};
         if (version != 1)

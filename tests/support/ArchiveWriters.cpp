@@ -78,7 +78,7 @@ uint32_t BankMagic(int version)
 
 size_t BankRecordSize(int version) { return version == 1 ? 128 : version == 2 ? 132 : 120; }
 
-Bytes MakeSoundBank(const BankSpec& s)
+Bytes MakeSoundBank(const BankLayout& s)
 {
     const int v = s.version;
     ByteWriter w;

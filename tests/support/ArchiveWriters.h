@@ -75,7 +75,7 @@ struct BankRecord {
     int32_t inBank = 0;      // version 3, storage 3: non-zero when the sound lies in the bank itself
 };
 
-struct BankSpec {
+struct BankLayout {
     int version = 1;                 // 1, 2 or 3
     int32_t leading = 0;             // leading records to skip (written as filler)
     std::vector<BankRecord> records;
@@ -85,6 +85,6 @@ struct BankSpec {
     Bytes data;                      // data area (after afterMarker)
 };
 uint32_t BankMagic(int version);
-Bytes MakeSoundBank(const BankSpec& spec);
+Bytes MakeSoundBank(const BankLayout& layout);
 // Size in bytes of a directory record of this version (the trailing name of version 3 not counted).
 size_t BankRecordSize(int version);
