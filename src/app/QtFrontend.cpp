@@ -9,6 +9,8 @@
 #include "app/Tmox.h"
 
 namespace {
+const char* const kPendingBlank = "pendingBlankLine";
+
 const char* MemoName(MemoId m)
 {
     switch (m) {
@@ -40,14 +42,29 @@ int Selected(TTarvesh& w, const char* name, int dflt)
 
 void QtFrontend::AppendLine(MemoId memo, const std::string& line)
 {
-    if (auto* m = window_.findChild<QPlainTextEdit*>(MemoName(memo)))
-        m->appendPlainText(QString::fromStdString(line));
+    auto* m = window_.findChild<QPlainTextEdit*>(MemoName(memo));
+    if (!m)
+        return;
+    // An empty document cannot show a lone empty first line: hold it until the next line arrives.
+    QString text = QString::fromStdString(line);
+    if (m->document()->isEmpty()) {
+        if (m->property(kPendingBlank).toBool())
+            text.prepend('\n');
+        else if (text.isEmpty()) {
+            m->setProperty(kPendingBlank, true);
+            return;
+        }
+    }
+    m->setProperty(kPendingBlank, false);
+    m->appendPlainText(text);
 }
 
 void QtFrontend::ClearMemo(MemoId memo)
 {
-    if (auto* m = window_.findChild<QPlainTextEdit*>(MemoName(memo)))
+    if (auto* m = window_.findChild<QPlainTextEdit*>(MemoName(memo))) {
         m->clear();
+        m->setProperty(kPendingBlank, false);
+    }
 }
 
 void QtFrontend::ShowMessage(const std::string& text) { window_.dialogs().MessageBox(text); }

@@ -282,3 +282,27 @@ TEST(Program, StartsWithItsCaptionAndStoresOptionsWhenClosed)
     EXPECT_EQ(classes.ReadString(""), "\"" + fs::canonical(TARVESH_EXE).string() + "\" \"%1\" x");
     EXPECT_TRUE(fs::exists(home.Data() / "applications" / "tarveshmox.desktop"));
 }
+
+TEST(MainWindow, LogBoxesKeepLeadingEmptyLines)
+{
+    XdgHome home;
+    App();
+    ScriptedDialogs dialogs;
+    TTarvesh w(dialogs);
+    auto* memo2 = w.findChild<QPlainTextEdit*>("Memo2");
+    ASSERT_NE(memo2, nullptr);
+    Frontend& f = w.frontend();
+    f.ClearMemo(MemoId::Memo2);
+    f.AppendLine(MemoId::Memo2, "");
+    f.AppendLine(MemoId::Memo2, "Block 00000001");
+    f.AppendLine(MemoId::Memo2, "");
+    f.AppendLine(MemoId::Memo2, "end");
+    EXPECT_EQ(memo2->toPlainText(), "\nBlock 00000001\n\nend");
+    f.ClearMemo(MemoId::Memo2);
+    f.AppendLine(MemoId::Memo2, "");
+    f.AppendLine(MemoId::Memo2, "");
+    EXPECT_EQ(memo2->toPlainText(), "\n");
+    f.ClearMemo(MemoId::Memo2);
+    f.AppendLine(MemoId::Memo2, "x");
+    EXPECT_EQ(memo2->toPlainText(), "x");
+}
