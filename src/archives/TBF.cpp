@@ -225,8 +225,11 @@ bool TBF::ReadBigDirectory(TDirReader& r, std::vector<BFInfo>& out)
             const auto* name = reinterpret_cast<const char*>(p + 20);
             if (const void* zero = std::memchr(name, 0, kBigNameRec - 20)) {
                 std::memcpy(&e.Size, p, 4);
-                e.Name.assign(name, static_cast<const char*>(zero));
-                SlashesToBackslashes(e.Name);
+                const size_t len = static_cast<size_t>(static_cast<const char*>(zero) - name);
+                e.Name.resize(len);
+                char* out = e.Name.data();
+                for (size_t k = 0; k < len; ++k)
+                    out[k] = name[k] == '/' ? '\\' : name[k];
                 r.Seek(rec + kBigNameRec);
                 continue;
             }
