@@ -194,7 +194,15 @@ void TXboxAdpcmDecoder::Decode(TStream& Input, TStream& Output, int64_t Offset, 
 {
     const int channels = DecodedChannels();
     DecodeTo(
-        Input, Offset, Length, [&](const uint8_t* bytes, size_t count) { Output.WriteBuffer(bytes, count); },
+        Input, Offset, Length,
+        [&](const uint8_t* bytes, size_t count) {
+            Output.WriteBuffer(bytes, count);
+            // 38 bytes are 19 samples: one zero sample more keeps stereo frames left first.
+            if (channels == 2) {
+                const uint8_t pad[2] = {0, 0};
+                Output.WriteBuffer(pad, sizeof pad);
+            }
+        },
         [&](const int16_t* samples, size_t frames) {
             // i16 samples go out little-endian, as the host holds them.
             Output.WriteBuffer(samples, static_cast<int64_t>(frames * channels * sizeof(int16_t)));

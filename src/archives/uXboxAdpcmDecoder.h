@@ -34,7 +34,7 @@ public:
     int BlockBytes() const { return kChannelBlockBytes * DecodedChannels(); }
 
     // Decodes Length bytes of Input starting at Offset and appends to Output at its position: the 38 leading
-    // bytes, then little-endian i16 samples (left-right pairs when stereo). Bytes past the end of Input read as
+    // bytes (and, when stereo, one zero sample so that frames stay aligned), then little-endian i16 samples (left-right pairs when stereo). Bytes past the end of Input read as
     // zero; a block that starts at or past the end of Input is not decoded.
     void Decode(TStream& Input, TStream& Output, int64_t Offset, int64_t Length);
 

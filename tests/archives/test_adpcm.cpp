@@ -49,7 +49,8 @@ std::vector<int16_t> DecodeAll(const std::vector<uint8_t>& input, int16_t channe
     TMemoryStream in(input);
     TXboxAdpcmDecoder decoder(channels);
     decoder.Decode(in, out, offset, length);
-    return Samples(out);
+    // the 38 copied bytes, and one zero sample more when stereo
+    return Samples(out, channels == 2 ? 40 : 38);
 }
 
 } // namespace
@@ -167,7 +168,9 @@ TEST(AdpcmDecoder, StereoBlocksGiveLeftRightPairs)
         b.Group(0);
     TMemoryStream out;
     const auto s = DecodeAll(b.bytes, 2, 0, static_cast<int64_t>(b.bytes.size()), out);
-    ASSERT_EQ(out.Size(), 38 + 2 * 260);
+    ASSERT_EQ(out.Size(), 40 + 2 * 260);
+    EXPECT_EQ(out.Bytes()[38], 0);
+    EXPECT_EQ(out.Bytes()[39], 0);
     ASSERT_EQ(s.size(), 2u * 130);
     for (int i = 0; i < 65; ++i) {
         EXPECT_EQ(s[2 * i], 100 + i) << i;

@@ -289,6 +289,30 @@ TEST_F(SoundExportTest, AdpcmEntryIsDecodedAndItsLengthsPatched)
     EXPECT_TRUE(std::equal(w.begin() + 44, w.end(), expected.Bytes().begin(), expected.Bytes().end()));
 }
 
+TEST_F(SoundExportTest, StereoAdpcmWaveReadFromItsDataStartKeepsLeftAndRight)
+{
+    // A player reads whole frames from the start of the data: the copied bytes must not shift the channels.
+    const int rate = 22050, blocks = 20;
+    const auto source = Sines(65 * blocks, rate, {{400, 0.4}, {1000, 0.4}});
+    std::vector<uint8_t> stream(28 + 38, 0x7F);
+    const auto adpcm = EncodeXboxAdpcm(source, 2);
+    stream.insert(stream.end(), adpcm.begin(), adpcm.end());
+    WriteFileBytes(dir.file("music.bin"), stream);
+    auto& archive = Bank(std::vector<uint8_t>(16));
+    ASSERT_TRUE(WriteWave(archive, AdpcmEntry(0, int32_t(stream.size()), rate, 2, "music.bin"), Target()));
+
+    const auto w = Output("Bank3.wav");
+    ASSERT_EQ((w.size() - 44) % 4, 0u);
+    std::vector<int16_t> frames;
+    for (size_t at = 44; at + 1 < w.size(); at += 2)
+        frames.push_back(static_cast<int16_t>(U16(w, at)));
+    const size_t lead = (frames.size() - source.size()) / 2; // frames before the first decoded one
+    ASSERT_EQ(frames.size(), source.size() + 2 * lead);
+    const std::vector<int16_t> decoded(frames.begin() + static_cast<long>(2 * lead), frames.end());
+    EXPECT_GT(SnrDb(Channel(source, 2, 0), Channel(decoded, 2, 0)), 20.0);
+    EXPECT_GT(SnrDb(Channel(source, 2, 1), Channel(decoded, 2, 1)), 20.0);
+}
+
 TEST_F(SoundExportTest, StereoAdpcmHeaderAndTheBankAsItsOwnStreamFile)
 {
     // the sound lies in the bank itself when the stream file is the bank's own name
@@ -301,7 +325,8 @@ TEST_F(SoundExportTest, StereoAdpcmHeaderAndTheBankAsItsOwnStreamFile)
     const auto w = Output("Bank3.wav");
     EXPECT_EQ(U16(w, 32), 4);
     EXPECT_EQ(U32(w, 28), 4u * 22050);
-    EXPECT_EQ(w.size(), 44u + 38 + 2 * 260);
+    EXPECT_EQ(w.size(), 44u + 40 + 2 * 260);
+    EXPECT_EQ((w.size() - 44) % 4, 0u); // whole frames
 
     // the same name in another letter case is another file
     BFInfo other = e;
@@ -448,7 +473,7 @@ TEST_F(SoundExportTest, AdpcmEntryAsOggCarriesTheDecodedAudio)
     TMemoryStream in(stream), decoded;
     TXboxAdpcmDecoder(2).Decode(in, decoded, 28, int64_t(stream.size()) - 28);
     std::vector<int16_t> pcm;
-    for (size_t i = 38; i + 1 < decoded.Bytes().size(); i += 2)
+    for (size_t i = 40; i + 1 < decoded.Bytes().size(); i += 2)
         pcm.push_back(static_cast<int16_t>(U16(decoded.Bytes(), i)));
 
     const auto d = ReadOgg(dir.path() / "Bank3.ogg");
@@ -592,7 +617,8 @@ TEST(BankSounds, EveryEntryOfEachBankVersionExtractsAsWaveAndAsOgg)
             SCOPED_TRACE(name);
             const auto& x = expect[i];
             const auto wav = ReadFileBytes(dir.file(name));
-            const size_t dataBytes = x.pcm.empty() ? 38 + 2 * x.frames * x.channels : 2 * x.pcm.size();
+            const size_t prefix = x.channels == 2 ? 40 : 38;
+            const size_t dataBytes = x.pcm.empty() ? prefix + 2 * x.frames * x.channels : 2 * x.pcm.size();
             ASSERT_EQ(wav.size(), 44 + dataBytes);
             EXPECT_EQ(U32(wav, 4), wav.size() - 8);
             EXPECT_EQ(U32(wav, 40), wav.size() - 44);
@@ -607,7 +633,7 @@ TEST(BankSounds, EveryEntryOfEachBankVersionExtractsAsWaveAndAsOgg)
             EXPECT_EQ(d.rate, x.rate);
             EXPECT_EQ(d.frames, x.frames);
             std::vector<int16_t> ref;
-            for (size_t at = x.pcm.empty() ? 44 + 38 : 44; at + 1 < wav.size(); at += 2)
+            for (size_t at = x.pcm.empty() ? 44 + prefix : 44; at + 1 < wav.size(); at += 2)
                 ref.push_back(static_cast<int16_t>(U16(wav, at)));
             ASSERT_EQ(d.pcm.size(), 2u);
             EXPECT_GT(SnrDb(Channel(ref, x.channels, 0), d.pcm[0]), 20.0);
