@@ -1,0 +1,360 @@
+#include "e2e/Samples.h"
+
+#include <cmath>
+
+#include "archives/uXboxAdpcmDecoder.h"
+#include "bin/TBinFile.h"
+#include "models/GeometryBlocks.h"
+#include "support/BinWriter.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void PutI16(Bytes& b, int16_t v)
+{
+    b.push_back(uint8_t(uint16_t(v)));
+    b.push_back(uint8_t(uint16_t(v) >> 8));
+}
+
+std::vector<int16_t> Sines(int frames, int rate, std::vector<std::pair<double, double>> channels)
+{
+    std::vector<int16_t> s;
+    for (int i = 0; i < frames; ++i)
+        for (auto [freq, amp] : channels)
+            s.push_back(static_cast<int16_t>(std::lround(amp * 32767.0 * std::sin(2 * M_PI * freq * i / rate))));
+    return s;
+}
+
+Bytes PcmBytes(const std::vector<int16_t>& s)
+{
+    Bytes b;
+    for (int16_t v : s)
+        PutI16(b, v);
+    return b;
+}
+
+// IMA ADPCM in the Xbox layout: per 65 frames a 4-byte header per channel, then 8 words of 8 nibbles per channel.
+Bytes EncodeXboxAdpcm(const std::vector<int16_t>& interleaved, int channels)
+{
+    Bytes out;
+    TXboxAdpcmDecoder codec(static_cast<int16_t>(channels));
+    ChannelState st[2];
+    const size_t frames = interleaved.size() / channels;
+    auto at = [&](size_t f, int c) { return f < frames ? interleaved[f * channels + c] : int16_t(0); };
+    for (size_t f = 0; f < frames; f += 65) {
+        for (int c = 0; c < channels; ++c) {
+            st[c].Predictor = at(f, c);
+            st[c].StepIndex = std::min(st[c].StepIndex, 88);
+            st[c].StepSize = AdpcmStepTable[st[c].StepIndex];
+            PutI16(out, st[c].Predictor);
+            out.push_back(static_cast<uint8_t>(st[c].StepIndex));
+            out.push_back(0);
+        }
+        for (int g = 0; g < 8; ++g)
+            for (int c = 0; c < channels; ++c) {
+                uint32_t word = 0;
+                for (int k = 0; k < 8; ++k) {
+                    int diff = at(f + 1 + g * 8 + k, c) - st[c].Predictor;
+                    uint8_t code = 0;
+                    if (diff < 0) {
+                        code = 8;
+                        diff = -diff;
+                    }
+                    int step = st[c].StepSize;
+                    if (diff >= step) { code |= 4; diff -= step; }
+                    step /= 2;
+                    if (diff >= step) { code |= 2; diff -= step; }
+                    step /= 2;
+                    if (diff >= step) code |= 1;
+                    codec.DecodeNibble(code, st[c]);
+                    word |= uint32_t(code) << (4 * k);
+                }
+                out.insert(out.end(), {uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24)});
+            }
+    }
+    return out;
+}
+
+// A stream-file sound: a 66-byte header that the writer skips, then the ADPCM blocks.
+Bytes AdpcmRecord(const Bytes& blocks)
+{
+    Bytes r(28 + 38, 0x3C);
+    r.insert(r.end(), blocks.begin(), blocks.end());
+    return r;
+}
+
+void WriteBanks(const fs::path& dir)
+{
+    const auto streamed = AdpcmRecord(EncodeXboxAdpcm(Sines(65 * 40, 22050, {{200, 0.4}, {500, 0.4}}), 2));
+    const auto inBank = AdpcmRecord(EncodeXboxAdpcm(Sines(65 * 30, 22050, {{250, 0.5}}), 1));
+    Bytes streamFile(100, 0x11);
+    streamFile.insert(streamFile.end(), streamed.begin(), streamed.end());
+    WriteFileBytes((dir / "music.xwb").string(), streamFile);
+
+    for (int version = 1; version <= 3; ++version) {
+        Bytes data;
+        auto append = [&](const Bytes& b) {
+            const auto at = static_cast<int32_t>(data.size());
+            data.insert(data.end(), b.begin(), b.end());
+            return at;
+        };
+        BankRecord a;
+        a.name = "music\\stereo.wav";
+        a.size = static_cast<int32_t>(SampleStereo().size() * 2);
+        a.offset = append(PcmBytes(SampleStereo()));
+        a.sampleRate = 44100;
+        a.bytesPerSec = 44100 * 4;
+        a.channels = 2;
+        BankRecord b = a;
+        b.name = "mono.wav";
+        b.size = static_cast<int32_t>(SampleMono().size() * 2);
+        b.offset = append(PcmBytes(SampleMono()));
+        b.sampleRate = 22050;
+        b.bytesPerSec = 44100;
+        b.channels = 1;
+        BankRecord c = a;
+        c.storage = 3;
+        c.streamFile = "music.xwb";
+        c.offset = 100;
+        c.size = static_cast<int32_t>(streamed.size());
+        c.sampleRate = 22050;
+        c.bytesPerSec = 22050 * 2 * 36 / 64;
+        BankSpec spec;
+        spec.version = version;
+        spec.records = {a, b, c};
+        if (version != 1)
+            spec.afterMarker = {0};
+        const int32_t inBankAt = append(inBank);
+        spec.data = data;
+        if (version == 3) {
+            BankRecord d = c;
+            d.inBank = 1;
+            d.size = static_cast<int32_t>(inBank.size());
+            d.channels = 1;
+            d.bytesPerSec = 22050 * 36 / 64;
+            spec.records.push_back(d);
+            const auto size = MakeSoundBank(spec).size();
+            spec.records.back().offset = static_cast<int32_t>(size - data.size()) + inBankAt;
+        }
+        WriteFileBytes((dir / ("bank" + std::to_string(version) + ".sb0")).string(), MakeSoundBank(spec));
+    }
+}
+
+// ---- bin file ----
+
+constexpr uint32_t kType20000 = 0x20000;
+
+Bytes TexData(uint32_t type, uint32_t format, uint32_t width, uint32_t height, const Bytes& pixels,
+              uint32_t paletteKey = 0)
+{
+    Bytes b(60, 0);
+    SetU32(b, 0, 0x00000003);
+    SetU32(b, 32, 0xC0DEC0DE);
+    SetU32(b, 36, type);
+    SetU32(b, 40, format);
+    if (type == kType20000) {
+        b[48] = uint8_t(width);
+        b[49] = uint8_t(width >> 8);
+        b[50] = uint8_t(height);
+        b[51] = uint8_t(height >> 8);
+    } else {
+        SetU32(b, 44, width);
+        SetU32(b, 48, height);
+    }
+    SetU32(b, 56, paletteKey);
+    const size_t at = type == kType20000 ? 54 : format == 0 || format == 7 ? 56 : format == 1 || format == 5 ? 60 : 54;
+    b.resize(std::max(b.size(), at + pixels.size()), 0);
+    std::copy(pixels.begin(), pixels.end(), b.begin() + static_cast<long>(at));
+    if (b.size() <= 60)
+        b.resize(61, 0);
+    return b;
+}
+
+Bytes InfoData(uint32_t dataKey)
+{
+    Bytes b(80, 0);
+    SetU32(b, 0, 0x00000005);
+    SetU32(b, 4, 4);
+    SetU32(b, 44, dataKey);
+    return b;
+}
+
+// 4 x 2 pixels, stored top row first: red red green green / blue blue white white, in B G R (A) order.
+Bytes Plain(int bytesPerPixel)
+{
+    const uint8_t px[8][3] = {{0, 0, 255}, {0, 0, 255}, {0, 255, 0}, {0, 255, 0},
+                              {255, 0, 0}, {255, 0, 0}, {255, 255, 255}, {255, 255, 255}};
+    Bytes b;
+    for (auto& p : px) {
+        b.insert(b.end(), p, p + 3);
+        if (bytesPerPixel == 4)
+            b.push_back(255);
+    }
+    return b;
+}
+
+// DXT colour block of one colour (RGB565) on every texel.
+void Dxt1Solid(Bytes& b, uint16_t c)
+{
+    PutU16(b, c);
+    PutU16(b, c);
+    PutU32(b, 0);
+}
+
+} // namespace
+
+std::vector<int16_t> SampleStereo() { return Sines(11025, 44100, {{440, 0.5}, {880, 0.4}}); }
+std::vector<int16_t> SampleMono() { return Sines(5000, 22050, {{300, 0.5}}); }
+
+std::vector<ArchiveFile> SampleArchiveFiles()
+{
+    return {{"readme.txt", {'h', 'e', 'l', 'l', 'o', '\r', '\n'}, 0x11},
+            {"data\\level\\map.bin", PatternBytes(5000, 7), 0x12},
+            {"data\\caf\xE9.dat", PatternBytes(300, 9), 0x13},
+            {"empty.bin", {}, 0x14}};
+}
+
+void WriteSamples(const fs::path& dir)
+{
+    const auto files = SampleArchiveFiles();
+    WriteFileBytes((dir / "big.bf").string(), MakeBigArchive(files));
+    WriteFileBytes((dir / "data.bf").string(), MakeDataArchive(files));
+    const auto pair = MakeFatArchive({{"sfx\\one.raw", PatternBytes(1000, 3)}, {"two.raw", PatternBytes(77, 4)}});
+    WriteFileBytes((dir / "sounds.fat").string(), pair.fat);
+    WriteFileBytes((dir / "sounds.BIG").string(), pair.big);
+    WriteBanks(dir);
+
+    // Textures: formats 0, 101, 102 (4 x 2), paletted with and without palette, DXT1 and DXT5 (8 x 4: a red
+    // block left of a blue one), header type 0x20000 corrected to 101 and 102.
+    Bytes idx{1, 1, 2, 2, 3, 3, 4, 4};
+    Bytes dxt1, dxt5;
+    Dxt1Solid(dxt1, 0xF800);
+    Dxt1Solid(dxt1, 0x001F);
+    for (uint16_t c : {uint16_t(0xF800), uint16_t(0x001F)}) {
+        dxt5.insert(dxt5.end(), {128, 128, 0, 0, 0, 0, 0, 0});
+        Dxt1Solid(dxt5, c);
+    }
+    Bytes pal{0x34, 0x3D, 0x01, 0x13};
+    const uint32_t colours[5] = {0, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    for (int i = 0; i < 256; ++i)
+        PutU32(pal, i < 5 ? colours[i] : 0);
+
+    std::vector<BinBlockSpec> blocks;
+    std::vector<uint32_t> infoKeys;
+    const std::vector<Bytes> textures = {
+        TexData(1, 0, 4, 2, Plain(4)),         TexData(1, 101, 4, 2, Plain(4)),
+        TexData(3, 102, 4, 2, Plain(3)),       TexData(1, 1, 4, 2, idx, 0x400),
+        TexData(1, 1, 4, 2, idx, 0x999),       TexData(1, 5, 8, 4, dxt1),
+        TexData(3, 7, 8, 4, dxt5),             TexData(kType20000, 0, 4, 2, Plain(4)),
+        TexData(kType20000, 0, 4, 2, Plain(3))};
+    for (size_t i = 0; i < textures.size(); ++i)
+        infoKeys.push_back(0x200 + static_cast<uint32_t>(i));
+    blocks.push_back({0x100, TexturePackData(infoKeys)});
+    for (size_t i = 0; i < textures.size(); ++i)
+        blocks.push_back({0x200 + static_cast<uint32_t>(i), InfoData(0x300 + static_cast<uint32_t>(i))});
+    for (size_t i = 0; i < textures.size(); ++i)
+        blocks.push_back({0x300 + static_cast<uint32_t>(i), textures[i]});
+    blocks.push_back({0x400, pal});
+
+    // A textured quad (two faces) and a strip.
+    MeshSpec quad;
+    quad.vertices = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};
+    quad.uvs = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    quad.models = {ModelSpec{0, {FaceSpec{{0, 1, 2}, {0, 1, 2}}, FaceSpec{{0, 2, 3}, {0, 2, 3}}}}};
+    blocks.push_back({0x500, MeshData(quad)});
+    blocks.push_back({0x501, MeshData(StripMesh(4, -3))});
+    GameObjectSpec crate;
+    crate.name = "Crate.gao";
+    crate.geoKey = 0x500;
+    crate.packKey = 0x100;
+    GameObjectSpec lamp = crate;
+    lamp.name = "Lamp.gao";
+    lamp.geoKey = 0x501;
+    lamp.matrix[13] = 5;
+    blocks.push_back({0x600, GameObjectData(crate)});
+    blocks.push_back({0x601, GameObjectData(lamp)});
+    blocks.push_back({TerminatorKey, TerminatorData()});
+    const Bytes expanded = ExpandedBin(blocks);
+    WriteFileBytes((dir / "level.bin").string(), expanded);
+    WriteFileBytes((dir / "packed.bin").string(), CompressBin(expanded, 1024));
+}
+
+void WriteHostileSamples(const fs::path& dir)
+{
+    const std::vector<ArchiveFile> evil = {{"..\\..\\evil1.txt", {'1'}, 1},
+                                           {"\\abs\\evil2.txt", {'2'}, 2},
+                                           {"C:\\evil3.txt", {'3'}, 3},
+                                           {"sub\\..\\..\\evil4.txt", {'4'}, 4},
+                                           {"/etc/evil5.txt", {'5'}, 5}};
+    WriteFileBytes((dir / "evil.bf").string(), MakeBigArchive(evil));
+    WriteFileBytes((dir / "evildata.bf").string(), MakeDataArchive(evil));
+    Bytes big = MakeBigArchive(SampleArchiveFiles());
+    big.resize(big.size() / 2);
+    WriteFileBytes((dir / "half.bf").string(), big);
+    BigOptions many;
+    many.countField = 0x7FFFFFFF;
+    WriteFileBytes((dir / "many.bf").string(), MakeBigArchive(SampleArchiveFiles(), many));
+    BankSpec bank;
+    bank.version = 2;
+    BankRecord r;
+    r.name = "x.wav";
+    r.size = 0x7FFFFFF0;
+    r.sampleRate = 22050;
+    bank.records = {r};
+    bank.countField = 0x7FFFFFFF;
+    WriteFileBytes((dir / "many.sb0").string(), MakeSoundBank(bank));
+
+    // Textures of huge sizes and a mesh with huge counts, each named by a Game Object.
+    std::vector<BinBlockSpec> blocks;
+    blocks.push_back({0x100, TexturePackData({0x200, 0x201, 0x202})});
+    blocks.push_back({0x200, InfoData(0x300)});
+    blocks.push_back({0x201, InfoData(0x301)});
+    blocks.push_back({0x202, InfoData(0x302)});
+    blocks.push_back({0x300, TexData(1, 5, 65535, 65535, Bytes(64, 0x55))});
+    blocks.push_back({0x301, TexData(1, 0, 0x7FFFFFFF, 3, Bytes(64, 0x55))});
+    blocks.push_back({0x302, TexData(1, 7, 0xFFFFFFFF, 0xFFFFFFFF, Bytes(64, 0x55))});
+    MeshSpec mesh = StripMesh(2);
+    mesh.vertexCount = 0xFFFFFFF0u;
+    mesh.uvCount = 0x7FFFFFFFu;
+    mesh.modelCount = 0xFFFFFFFFu;
+    blocks.push_back({0x500, MeshData(mesh)});
+    MeshSpec faces = StripMesh(2);
+    faces.models[0].faces[1].v[2] = 60000; // beyond the vertices
+    blocks.push_back({0x501, MeshData(faces)});
+    GameObjectSpec a;
+    a.name = "..\\..\\evilobj.gao";
+    a.geoKey = 0x500;
+    a.packKey = 0x100;
+    GameObjectSpec b = a;
+    b.name = "/tmp/evilabs.gao";
+    b.geoKey = 0x501;
+    blocks.push_back({0x600, GameObjectData(a)});
+    blocks.push_back({0x601, GameObjectData(b)});
+    blocks.push_back({TerminatorKey, TerminatorData()});
+    Bytes expanded = ExpandedBin(blocks);
+    WriteFileBytes((dir / "hostile.bin").string(), expanded);
+    // Game Objects with names that climb out, on sound geometry.
+    blocks = {{0x100, TexturePackData({0x200})}, {0x200, InfoData(0x300)}, {0x300, TexData(1, 0, 4, 2, Plain(4))},
+              {0x500, MeshData(StripMesh(2))}};
+    const char* names[] = {"..\\..\\evilobj.gao", "/tmp/evilabs.gao", "C:\\evildrive.gao", "sub\\..\\..\\evilsub.gao"};
+    for (uint32_t i = 0; i < 4; ++i) {
+        GameObjectSpec g;
+        g.name = names[i];
+        g.geoKey = 0x500;
+        g.packKey = 0x100;
+        blocks.push_back({0x600 + i, GameObjectData(g)});
+    }
+    blocks.push_back({TerminatorKey, TerminatorData()});
+    WriteFileBytes((dir / "evilnames.bin").string(), ExpandedBin(blocks));
+
+    // A block whose size field runs far past the end of the file.
+    Bytes longBlock = ExpandedBin({{0x10, GeometryData()}});
+    SetU32(longBlock, 0, 0x7FFFFFF0);
+    WriteFileBytes((dir / "longblock.bin").string(), longBlock);
+    // A compressed file whose chunk claims a huge expanded size.
+    Bytes chunk = CompressBin(ExpandedBin({{0x10, GeometryData()}}));
+    SetU32(chunk, 0, 0x7FFFFFF0);
+    WriteFileBytes((dir / "hugechunk.bin").string(), chunk);
+}
