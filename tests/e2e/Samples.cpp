@@ -121,7 +121,7 @@ void WriteBanks(const fs::path& dir)
         c.size = static_cast<int32_t>(streamed.size());
         c.sampleRate = 22050;
         c.bytesPerSec = 22050 * 2 * 36 / 64;
-        BankSpec spec;
+        BankLayout spec;
         spec.version = version;
         spec.records = {a, b, c};
         if (version != 1)
@@ -296,7 +296,7 @@ void WriteHostileSamples(const fs::path& dir)
     BigOptions many;
     many.countField = 0x7FFFFFFF;
     WriteFileBytes((dir / "many.bf").string(), MakeBigArchive(SampleArchiveFiles(), many));
-    BankSpec bank;
+    BankLayout bank;
     bank.version = 2;
     BankRecord r;
     r.name = "x.wav";
