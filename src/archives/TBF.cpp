@@ -388,7 +388,9 @@ void TBF::ReadBankDirectory(TDirReader& r, uint8_t type, std::vector<BFInfo>& ou
 bool TBF::ExtractEntry(int index)
 {
     std::error_code ec;
-    fs::current_path(Directory.empty() ? fs::path(".") : fs::path(Directory), ec);
+    const fs::path folder = Directory.empty() ? fs::path(".") : fs::path(Directory);
+    if (fs::current_path(ec) != folder)
+        fs::current_path(folder, ec);
     if (ec)
         throw EStreamError("Cannot change to folder \"" + Directory + "\". " + ec.message());
     if (index < 0 || index >= Count || static_cast<size_t>(index) >= Entries.size())
@@ -426,17 +428,16 @@ void TBF::ExtractRaw(const BFInfo& e, const fs::path& path)
         throw EStreamError("Invalid size " + Str(e.Size) + " of entry \"" + Win1252ToUtf8(e.Name) + "\".");
     // An earlier file (or link) of that name is replaced by a new file, never written through or truncated in
     // place (file systems flush a truncated-and-rewritten file on close, which makes re-extraction slow).
-    ::unlink(path.c_str());
     std::unique_ptr<TFileStream> file;
     try {
-        file = std::make_unique<TFileStream>(path.string(), TFileStream::Create);
+        file = std::make_unique<TFileStream>(path.string(), TFileStream::CreateNew);
     } catch (const EStreamError&) {
-        // Most often the entry's folders do not exist yet.
         std::error_code ec;
-        if (fs::is_directory(path.parent_path(), ec))
-            throw;
-        MakeFolder(path.parent_path());
-        file = std::make_unique<TFileStream>(path.string(), TFileStream::Create);
+        if (fs::is_symlink(path, ec) || fs::exists(path, ec))
+            ::unlink(path.c_str());
+        else if (!fs::is_directory(path.parent_path(), ec))
+            MakeFolder(path.parent_path()); // most often the entry's folders do not exist yet
+        file = std::make_unique<TFileStream>(path.string(), TFileStream::CreateNew);
     }
     try {
         // One copy buffer for the reader's lifetime: a buffer per entry costs more than the copy for small ones.

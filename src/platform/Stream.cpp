@@ -51,16 +51,17 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count)
 
 TFileStream::TFileStream(const std::string& path, Mode mode) : path_(path)
 {
-    const char* how = mode == OpenRead ? "rb" : mode == Create ? "w+b" : "r+b";
+    const char* how = mode == OpenRead ? "rb" : mode == Create ? "w+b" : mode == CreateNew ? "w+bx" : "r+b";
     file_ = std::fopen(path.c_str(), how);
     if (!file_) {
         const char* why = std::strerror(errno);
-        if (mode == Create)
+        if (mode == Create || mode == CreateNew)
             throw EStreamError("Cannot create file \"" + path + "\". " + why);
         throw EStreamError("Cannot open file \"" + path + "\". " + why);
     }
-    vbuf_.resize(1 << 16);
-    std::setvbuf(file_, vbuf_.data(), _IOFBF, vbuf_.size());
+    constexpr size_t kBuffer = 1 << 16;
+    vbuf_.reset(new char[kBuffer]);
+    std::setvbuf(file_, vbuf_.get(), _IOFBF, kBuffer);
 }
 
 TFileStream::~TFileStream()

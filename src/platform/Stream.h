@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -61,7 +62,8 @@ public:
 // Buffered file stream. Opening a missing file, or one that cannot be created, raises EStreamError.
 class TFileStream : public TStream {
 public:
-    enum Mode { OpenRead, Create, OpenReadWrite };
+    // CreateNew fails when the name exists already (a file or a link): nothing is written through a link.
+    enum Mode { OpenRead, Create, OpenReadWrite, CreateNew };
     TFileStream(const std::string& path, Mode mode);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
@@ -77,7 +79,7 @@ public:
 private:
     std::string path_;
     std::FILE* file_ = nullptr;
-    std::vector<char> vbuf_;
+    std::unique_ptr<char[]> vbuf_;
 };
 
 // Stream over an owned, growable byte array.
