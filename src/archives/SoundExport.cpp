@@ -81,7 +81,7 @@ void WriteFileOrRemove(const fs::path& path, Body&& body)
     auto file = std::make_unique<TFileStream>(path.string(), TFileStream::Create);
     try {
         body(*file);
-        file.reset();
+        file->Close();
     } catch (...) {
         file.reset();
         fs::remove(path, ec);

@@ -450,6 +450,7 @@ void TBF::ExtractRaw(const BFInfo& e, const fs::path& path)
             file->WriteBuffer(copyBuffer_.data(), n);
             left -= n;
         }
+        file->Close();
     } catch (const EStreamError&) {
         file.reset();
         ::unlink(path.c_str());

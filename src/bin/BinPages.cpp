@@ -72,6 +72,7 @@ void WriteReplacing(const std::string& path, Body body)
         {
             TFileStream out(temp, TFileStream::Create);
             body(out);
+            out.Close();
         }
         std::filesystem::rename(temp, path);
     } catch (...) {

@@ -443,17 +443,23 @@ void TBinFile::ExtractBlock(int32_t index)
     const std::string path = ExtractPath(index);
     const coffeeblock& b = Blocks[static_cast<size_t>(index)];
     TFileStream out(path, TFileStream::Create);
-    out.WriteValue(b.Size);
-    out.WriteValue(b.Marker);
-    out.WriteValue(b.Key);
-    // The data bytes as the block holds them (zero where the stream ended early).
-    std::vector<uint8_t> buf;
-    const int64_t total = b.DataCount;
-    for (int64_t done = 0; done < total;) {
-        const int64_t n = std::min<int64_t>(total - done, int64_t{1} << 20);
-        buf.resize(static_cast<size_t>(n));
-        GetBytes(index, done, buf.data(), n);
-        out.WriteBuffer(buf.data(), n);
-        done += n;
+    try {
+        out.WriteValue(b.Size);
+        out.WriteValue(b.Marker);
+        out.WriteValue(b.Key);
+        // The data bytes as the block holds them (zero where the stream ended early).
+        std::vector<uint8_t> buf;
+        const int64_t total = b.DataCount;
+        for (int64_t done = 0; done < total;) {
+            const int64_t n = std::min<int64_t>(total - done, int64_t{1} << 20);
+            buf.resize(static_cast<size_t>(n));
+            GetBytes(index, done, buf.data(), n);
+            out.WriteBuffer(buf.data(), n);
+            done += n;
+        }
+        out.Close();
+    } catch (...) {
+        std::remove(path.c_str()); // no half-written dump
+        throw;
     }
 }

@@ -74,6 +74,7 @@ public:
     void Close()
     {
         Flush();
+        file_->Close();
         file_.reset();
     }
 

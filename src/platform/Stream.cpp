@@ -70,8 +70,26 @@ TFileStream::~TFileStream()
         std::fclose(file_);
 }
 
+void TFileStream::Close()
+{
+    if (!file_)
+        return;
+    const bool failed = std::fflush(file_) != 0 || std::ferror(file_) != 0;
+    const bool closeFailed = std::fclose(file_) != 0;
+    file_ = nullptr;
+    if (failed || closeFailed)
+        throw EStreamError("Stream write error: " + path_);
+}
+
+void TFileStream::CheckOpen() const
+{
+    if (!file_)
+        throw EStreamError("File closed: " + path_);
+}
+
 int64_t TFileStream::Read(void* buffer, int64_t count)
 {
+    CheckOpen();
     if (count <= 0)
         return 0;
     return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), file_));
@@ -79,6 +97,7 @@ int64_t TFileStream::Read(void* buffer, int64_t count)
 
 int64_t TFileStream::Write(const void* buffer, int64_t count)
 {
+    CheckOpen();
     if (count <= 0)
         return 0;
     return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
@@ -86,6 +105,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count)
 
 int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin)
 {
+    CheckOpen();
     const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
     if (!(origin == SeekOrigin::Current && offset == 0))
         if (fseeko(file_, offset, whence) != 0)
@@ -95,6 +115,7 @@ int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin)
 
 int64_t TFileStream::Size()
 {
+    CheckOpen();
     std::fflush(file_);
     struct stat st {};
     if (fstat(fileno(file_), &st) != 0)
@@ -153,5 +174,11 @@ void TMemoryStream::LoadFromFile(const std::string& path)
 void TMemoryStream::SaveToFile(const std::string& path) const
 {
     TFileStream f(path, TFileStream::Create);
-    f.WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+    try {
+        f.WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+        f.Close();
+    } catch (...) {
+        std::remove(path.c_str());
+        throw;
+    }
 }

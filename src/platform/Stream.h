@@ -75,8 +75,12 @@ public:
     int64_t Size() override;
     std::string Name() const override { return path_; }
     const std::string& Path() const { return path_; }
+    // Flushes and closes; raises EStreamError when the data could not all be written (a full disk, say).
+    // The destructor closes too but cannot report.
+    void Close();
 
 private:
+    void CheckOpen() const;
     std::string path_;
     std::FILE* file_ = nullptr;
     std::unique_ptr<char[]> vbuf_;

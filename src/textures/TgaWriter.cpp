@@ -47,6 +47,7 @@ void SaveAll(const std::string& fileName, const std::vector<uint8_t>& image)
     TFileStream file(fileName, TFileStream::Create);
     try {
         file.WriteBuffer(image.data(), static_cast<int64_t>(image.size()));
+        file.Close();
     } catch (...) {
         std::error_code ec;
         std::filesystem::remove(fileName, ec);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/Stream.h"
 #include "support/TempDir.h"
 
@@ -77,4 +79,31 @@ TEST(FileStream, RoundTripWithSeekAndSize)
     TMemoryStream m;
     m.LoadFromFile(name);
     EXPECT_EQ(m.Size(), 400000);
+}
+
+TEST(FileStream, CloseReportsWhatCouldNotBeWritten)
+{
+    // /dev/full accepts the open and fails every write at the flush.
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    TFileStream f("/dev/full", TFileStream::OpenReadWrite);
+    f.WriteValue<uint32_t>(1); // buffered
+    EXPECT_THROW(f.Close(), EStreamError);
+    EXPECT_THROW(f.WriteValue<uint32_t>(2), EStreamError); // closed
+    EXPECT_NO_THROW(f.Close());
+}
+
+TEST(FileStream, CreateNewRefusesAnExistingNameOrLink)
+{
+    TempDir dir;
+    const auto name = dir.file("out.bin");
+    WriteFileBytes(name, {1, 2, 3});
+    EXPECT_THROW(TFileStream(name, TFileStream::CreateNew), EStreamError);
+    std::filesystem::create_symlink(name, dir.file("link.bin"));
+    EXPECT_THROW(TFileStream(dir.file("link.bin"), TFileStream::CreateNew), EStreamError);
+    EXPECT_EQ(ReadFileBytes(name).size(), 3u);
+    TFileStream fresh(dir.file("new.bin"), TFileStream::CreateNew);
+    fresh.WriteValue<uint8_t>(9);
+    fresh.Close();
+    EXPECT_EQ(ReadFileBytes(dir.file("new.bin")), std::vector<uint8_t>{9});
 }
