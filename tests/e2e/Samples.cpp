@@ -195,6 +195,19 @@ Bytes Plain(int bytesPerPixel)
     return b;
 }
 
+// 64 x 64 pixels, stored top row first: quarters red (top left), green (top right), blue, white.
+Bytes Quadrants()
+{
+    Bytes b;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const uint8_t q = static_cast<uint8_t>((y < 32 ? 0 : 2) + (x < 32 ? 0 : 1));
+            const uint8_t px[4][4] = {{0, 0, 255, 255}, {0, 255, 0, 255}, {255, 0, 0, 255}, {255, 255, 255, 255}};
+            b.insert(b.end(), px[q], px[q] + 4);
+        }
+    return b;
+}
+
 // DXT colour block of one colour (RGB565) on every texel.
 void Dxt1Solid(Bytes& b, uint16_t c)
 {
@@ -248,7 +261,7 @@ void WriteSamples(const fs::path& dir)
         TexData(3, 102, 4, 2, Plain(3)),       TexData(1, 1, 4, 2, idx, 0x400),
         TexData(1, 1, 4, 2, idx, 0x999),       TexData(1, 5, 8, 4, dxt1),
         TexData(3, 7, 8, 4, dxt5),             TexData(kType20000, 0, 4, 2, Plain(4)),
-        TexData(kType20000, 0, 4, 2, Plain(3))};
+        TexData(kType20000, 0, 4, 2, Plain(3)),   TexData(1, 0, 64, 64, Quadrants())};
     for (size_t i = 0; i < textures.size(); ++i)
         infoKeys.push_back(0x200 + static_cast<uint32_t>(i));
     blocks.push_back({0x100, TexturePackData(infoKeys)});
@@ -262,7 +275,7 @@ void WriteSamples(const fs::path& dir)
     MeshSpec quad;
     quad.vertices = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};
     quad.uvs = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-    quad.models = {ModelSpec{0, {FaceSpec{{0, 1, 2}, {0, 1, 2}}, FaceSpec{{0, 2, 3}, {0, 2, 3}}}}};
+    quad.models = {ModelSpec{9, {FaceSpec{{0, 1, 2}, {0, 1, 2}}, FaceSpec{{0, 2, 3}, {0, 2, 3}}}}};
     blocks.push_back({0x500, MeshData(quad)});
     blocks.push_back({0x501, MeshData(StripMesh(4, -3))});
     GameObjectSpec crate;
@@ -273,8 +286,28 @@ void WriteSamples(const fs::path& dir)
     lamp.name = "Lamp.gao";
     lamp.geoKey = 0x501;
     lamp.matrix[13] = 5;
+    // An actor mesh with one bone, and a list of two actor parts.
+    MeshSpec actor = quad;
+    BoneSpec bone;
+    bone.id = 7;
+    bone.values = {1, 2};
+    actor.bones = {bone};
+    blocks.push_back({0x502, ActorData(actor)});
+    blocks.push_back({0x503, ListData({0x504, 0x505})});
+    MeshSpec part = StripMesh(1, 10);
+    blocks.push_back({0x504, ActorData(part)});
+    part = StripMesh(2, 20);
+    blocks.push_back({0x505, ActorData(part)});
     blocks.push_back({0x600, GameObjectData(crate)});
     blocks.push_back({0x601, GameObjectData(lamp)});
+    GameObjectSpec robot = crate;
+    robot.name = "Robot.gao";
+    robot.geoKey = 0x502;
+    GameObjectSpec group = crate;
+    group.name = "Group.gao";
+    group.geoKey = 0x503;
+    blocks.push_back({0x602, GameObjectData(robot)});
+    blocks.push_back({0x603, GameObjectData(group)});
     blocks.push_back({TerminatorKey, TerminatorData()});
     const Bytes expanded = ExpandedBin(blocks);
     WriteFileBytes((dir / "level.bin").string(), expanded);
@@ -305,6 +338,39 @@ void WriteHostileSamples(const fs::path& dir)
     bank.records = {r};
     bank.countField = 0x7FFFFFFF;
     WriteFileBytes((dir / "many.sb0").string(), MakeSoundBank(bank));
+
+    // Sounds of odd formats: rate 0, six channels, 8 bits, the largest rate, no samples, ADPCM of no channels.
+    {
+        BankLayout odd;
+        odd.version = 2;
+        odd.afterMarker = {0};
+        odd.data = PcmBytes(SampleMono());
+        const int32_t size = static_cast<int32_t>(odd.data.size());
+        auto pcm = [&](const char* name, int rate, uint16_t channels, uint16_t bits, int32_t bytes) {
+            BankRecord r;
+            r.name = name;
+            r.size = bytes;
+            r.sampleRate = rate;
+            r.bytesPerSec = rate * channels * bits / 8;
+            r.channels = channels;
+            r.bits = bits;
+            odd.records.push_back(r);
+        };
+        pcm("rate0.wav", 0, 1, 16, size);
+        pcm("six.wav", 22050, 6, 16, size);
+        pcm("eight.wav", 22050, 1, 8, size);
+        pcm("fast.wav", 0x7FFFFFFF, 2, 16, size);
+        pcm("none.wav", 22050, 2, 16, 0);
+        pcm("odd.wav", 22050, 2, 16, 7);
+        BankRecord a;
+        a.storage = 3;
+        a.streamFile = "odd.sb0";
+        a.size = 28 + 38 + 36 * 3;
+        a.sampleRate = 22050;
+        a.channels = 0;
+        odd.records.push_back(a);
+        WriteFileBytes((dir / "odd.sb0").string(), MakeSoundBank(odd));
+    }
 
     // Textures of huge sizes and a mesh with huge counts, each named by a Game Object.
     std::vector<BinBlockSpec> blocks;
