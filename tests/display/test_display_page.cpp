@@ -441,16 +441,17 @@ TEST_F(DisplayPageTest, FramesOnlyAfterEventsNeverBusy)
     RunLoop(300);
     int before = page->FramesDrawn();
     RunLoop(1000);
-    // Idle: no frame loop. A few stray window events (and the quit timer) may each give one frame; a loop
-    // that draws without events would give dozens.
-    EXPECT_LE(page->FramesDrawn() - before, 5);
+    // Idle: no frame loop. Stray window events (the quit timer, exposures by other programs' windows on the
+    // same display) may each give one frame; a loop that draws without events would give a frame per swap,
+    // sixty or more in that second.
+    EXPECT_LE(page->FramesDrawn() - before, 20);
 
     before = page->FramesDrawn();
     QTest::mouseClick(page->Button13, Qt::LeftButton);
     RunLoop(300);
     EXPECT_EQ(CameraZ, 1.0);
     EXPECT_GE(page->FramesDrawn() - before, 1);
-    EXPECT_LE(page->FramesDrawn() - before, 4);
+    EXPECT_LE(page->FramesDrawn() - before, 12);
 }
 
 } // namespace
