@@ -572,30 +572,30 @@ TEST(BankSounds, EveryEntryOfEachBankVersionExtractsAsWaveAndAsOgg)
         c.offset = 100;
         c.size = static_cast<int32_t>(streamed.size());
         c.sampleRate = 22050;
-        BankLayout spec;
-        spec.version = version;
-        spec.records = {a, b, c};
+        BankLayout layout;
+        layout.version = version;
+        layout.records = {a, b, c};
         if (version != 1)
-            spec.afterMarker = {0}; // passed after a zero marker
+            layout.afterMarker = {0}; // passed after a zero marker
         const int32_t inBankAt = append(inBank);
-        spec.data = data;
+        layout.data = data;
         if (version == 3) {
             // a sound inside the bank itself, at an absolute offset
             BankRecord d = c;
             d.inBank = 1;
             d.size = static_cast<int32_t>(inBank.size());
             d.channels = 1;
-            spec.records.push_back(d);
-            const auto size = MakeSoundBank(spec).size();
-            spec.records.back().offset = static_cast<int32_t>(size - data.size()) + inBankAt;
+            layout.records.push_back(d);
+            const auto size = MakeSoundBank(layout).size();
+            layout.records.back().offset = static_cast<int32_t>(size - data.size()) + inBankAt;
         }
-        WriteFileBytes(dir.file("fx.sb0"), MakeSoundBank(spec));
+        WriteFileBytes(dir.file("fx.sb0"), MakeSoundBank(layout));
 
         MemoryFrontend ui;
         TBF bf(ui);
         bf.Init();
         ASSERT_TRUE(bf.Open(dir.file("fx.sb0")));
-        ASSERT_EQ(bf.Count, static_cast<int>(spec.records.size()));
+        ASSERT_EQ(bf.Count, static_cast<int>(layout.records.size()));
         for (int format : {0, 1}) {
             ui.options[OptionId::ConvertFormat] = format;
             for (int i = 0; i < bf.Count; ++i)

@@ -52,7 +52,7 @@ struct GameObjectSpec {
     uint32_t packKey = 0;
     size_t extra = 4; // bytes after the pack key
 };
-Bytes GameObjectData(const GameObjectSpec& spec);
+Bytes GameObjectData(const GameObjectSpec& object);
 // World block: name in the 61 bytes at 12, first key (big-endian) at 72, matrix at 76, values, five idents.
 Bytes WowData(const std::string& name, uint32_t firstKey = 0x11223344);
 
