@@ -147,6 +147,24 @@ void UnknownFormat(TBinFile& bin, const TextureHeader& h, const coffeeblock& b)
     bin.frontend().ShowMessage("! Unknown texture type " + std::to_string(h.Format) + " at " + std::to_string(b.Offset));
 }
 
+// Reads the header of a texture block and checks that its pixels can be handled; otherwise the reason is
+// shown (unknown format, too large) and the result is false.
+bool ReadUsableHeader(TBinFile& bin, int32_t index, bool allowType4, TextureHeader& h)
+{
+    if (!ReadHeader(bin, index, allowType4, h))
+        return false;
+    const coffeeblock& b = bin.Blocks[index];
+    if (!KnownFormat(h.Format)) {
+        UnknownFormat(bin, h, b);
+        return false;
+    }
+    if (!SizeFits(h)) {
+        bin.frontend().ShowMessage(TooLarge(h, b));
+        return false;
+    }
+    return true;
+}
+
 TPalette PaletteOf(const TBinFile& bin, int32_t paletteIndex)
 {
     TPalette colours{};
@@ -181,16 +199,8 @@ void TBinFile::ExportTexture(int32_t index)
                                  ? key + ".TGA"
                                  : ChangeFileExt(FileName, "_" + key + ".TGA");
     TextureHeader h;
-    if (!ReadHeader(*this, index, true, h))
+    if (!ReadUsableHeader(*this, index, true, h))
         return;
-    if (!KnownFormat(h.Format)) {
-        UnknownFormat(*this, h, b);
-        return;
-    }
-    if (!SizeFits(h)) {
-        frontend_.ShowMessage(TooLarge(h, b));
-        return;
-    }
     const int w = static_cast<int>(h.Width), ht = static_cast<int>(h.Height);
     try {
         switch (h.Format) {
@@ -235,16 +245,8 @@ void TBinFile::UploadTexture(int32_t index, int32_t pack, int32_t slot)
     }
     const coffeeblock b = Blocks[index];
     TextureHeader h;
-    if (!ReadHeader(*this, index, false, h))
+    if (!ReadUsableHeader(*this, index, false, h))
         return;
-    if (!KnownFormat(h.Format)) {
-        UnknownFormat(*this, h, b);
-        return;
-    }
-    if (!SizeFits(h)) {
-        frontend_.ShowMessage(TooLarge(h, b));
-        return;
-    }
     GLTextures* gl = WorldData->Textures;
     if (!gl || pack < 0 || pack >= WorldData->PackCount)
         return;
