@@ -1,5 +1,6 @@
 // Program body.
 #include <QSocketNotifier>
+#include <QWidget>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 
 namespace {
 int signalPipe[2] = {-1, -1};
+bool starting = true;        // the start-up handler has not returned yet
+bool closeRequested = false; // a close request came in while it ran
 
 void OnTerminate(int)
 {
@@ -26,6 +29,14 @@ void CloseOnTerminate(TTarvesh& window)
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
         char buf[16];
         while (::read(signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        if (starting) {
+            // The start-up may be waiting on a message box: end the box; the window is closed once the
+            // start-up has returned.
+            closeRequested = true;
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+            return;
         }
         window.close();
     });
@@ -53,6 +64,11 @@ int main(int argc, char** argv)
     args.removeFirst();
     // An error in the start-up handler skips its remaining steps; the window still opens.
     RunCommand([&] { Tarvesh.FormCreate(args); });
+    starting = false;
+    if (closeRequested) {
+        Tarvesh.close(); // the ordinary close: the options are stored
+        return 0;
+    }
     Tarvesh.show();
     return app.exec();
 }

@@ -186,3 +186,17 @@ TEST_F(ProgramRun, OggOptionWritesVorbisFilesOfTheEntries)
     ASSERT_TRUE(reg.OpenKey("\\Software\\Dornvale\\Tarvesh Mox", true));
     reg.WriteInteger("ConvertFormat", 0);
 }
+
+TEST_F(ProgramRun, CloseRequestDuringAStartUpMessageEndsTheProgram)
+{
+    // A file named on the command line that is no archive: the start-up shows "Not a valid/supported file!"
+    // and waits for OK. A close request then ends the program the ordinary way, storing the options.
+    WriteFileBytes((folder / "notes.bf").string(), {'n', 'o', 't', 'e', 's', 0, 0, 0});
+    const auto started = std::chrono::steady_clock::now();
+    const int rc = RunProgram({(folder / "notes.bf").string(), "x"}, dir.path(), [&] {
+        return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(1500);
+    });
+    EXPECT_EQ(rc, 0);
+    TRegistry reg;
+    EXPECT_TRUE(reg.OpenKey("\\Software\\Dornvale\\Tarvesh Mox", false));
+}
