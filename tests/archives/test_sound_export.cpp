@@ -16,6 +16,7 @@
 #include "platform/Frontend.h"
 #include "platform/Stream.h"
 #include "support/ArchiveWriters.h"
+#include "support/SoundSamples.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -28,30 +29,6 @@ uint32_t U32(const std::vector<uint8_t>& b, size_t at)
 }
 uint16_t U16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
 std::string Id(const std::vector<uint8_t>& b, size_t at) { return std::string(b.begin() + at, b.begin() + at + 4); }
-
-void PutI16(std::vector<uint8_t>& b, int16_t v)
-{
-    b.push_back(uint8_t(uint16_t(v)));
-    b.push_back(uint8_t(uint16_t(v) >> 8));
-}
-
-// Interleaved 16-bit PCM of sines, one frequency and amplitude per channel.
-std::vector<int16_t> Sines(int frames, int rate, std::vector<std::pair<double, double>> channels)
-{
-    std::vector<int16_t> s;
-    for (int i = 0; i < frames; ++i)
-        for (auto [freq, amp] : channels)
-            s.push_back(static_cast<int16_t>(std::lround(amp * 32767.0 * std::sin(2 * M_PI * freq * i / rate))));
-    return s;
-}
-
-std::vector<uint8_t> PcmBytes(const std::vector<int16_t>& s)
-{
-    std::vector<uint8_t> b;
-    for (int16_t v : s)
-        PutI16(b, v);
-    return b;
-}
 
 // Signal-to-noise ratio in dB of decoded against reference (both as values of -1..1).
 double SnrDb(const std::vector<double>& reference, const std::vector<double>& decoded)
@@ -107,49 +84,6 @@ DecodedOgg ReadOgg(const fs::path& path)
     }
     ov_clear(&vf);
     return d;
-}
-
-// A minimal IMA ADPCM encoder (for building Xbox ADPCM input from a known signal); state follows the decoder.
-std::vector<uint8_t> EncodeXboxAdpcm(const std::vector<int16_t>& interleaved, int channels)
-{
-    std::vector<uint8_t> out;
-    TXboxAdpcmDecoder codec(static_cast<int16_t>(channels));
-    ChannelState st[2];
-    const size_t frames = interleaved.size() / channels;
-    auto at = [&](size_t f, int c) { return f < frames ? interleaved[f * channels + c] : int16_t(0); };
-    for (size_t f = 0; f < frames; f += 65) {
-        for (int c = 0; c < channels; ++c) {
-            st[c].Predictor = at(f, c);
-            st[c].StepIndex = std::min(st[c].StepIndex, 88);
-            st[c].StepSize = AdpcmStepTable[st[c].StepIndex];
-            PutI16(out, st[c].Predictor);
-            out.push_back(static_cast<uint8_t>(st[c].StepIndex));
-            out.push_back(0);
-        }
-        for (int g = 0; g < 8; ++g)
-            for (int c = 0; c < channels; ++c) {
-                uint32_t word = 0;
-                for (int k = 0; k < 8; ++k) {
-                    const int target = at(f + 1 + g * 8 + k, c);
-                    int diff = target - st[c].Predictor;
-                    uint8_t code = 0;
-                    if (diff < 0) {
-                        code = 8;
-                        diff = -diff;
-                    }
-                    int step = st[c].StepSize;
-                    if (diff >= step) { code |= 4; diff -= step; }
-                    step /= 2;
-                    if (diff >= step) { code |= 2; diff -= step; }
-                    step /= 2;
-                    if (diff >= step) code |= 1;
-                    codec.DecodeNibble(code, st[c]);
-                    word |= uint32_t(code) << (4 * k);
-                }
-                out.insert(out.end(), {uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24)});
-            }
-    }
-    return out;
 }
 
 class SoundExportTest : public ::testing::Test {
