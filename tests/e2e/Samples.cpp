@@ -57,24 +57,24 @@ void WriteBanks(const fs::path& dir)
         c.size = static_cast<int32_t>(streamed.size());
         c.sampleRate = 22050;
         c.bytesPerSec = 22050 * 2 * 36 / 64;
-        BankLayout spec;
-        spec.version = version;
-        spec.records = {a, b, c};
+        BankLayout layout;
+        layout.version = version;
+        layout.records = {a, b, c};
         if (version != 1)
-            spec.afterMarker = {0};
+            layout.afterMarker = {0};
         const int32_t inBankAt = append(inBank);
-        spec.data = data;
+        layout.data = data;
         if (version == 3) {
             BankRecord d = c;
             d.inBank = 1;
             d.size = static_cast<int32_t>(inBank.size());
             d.channels = 1;
             d.bytesPerSec = 22050 * 36 / 64;
-            spec.records.push_back(d);
-            const auto size = MakeSoundBank(spec).size();
-            spec.records.back().offset = static_cast<int32_t>(size - data.size()) + inBankAt;
+            layout.records.push_back(d);
+            const auto size = MakeSoundBank(layout).size();
+            layout.records.back().offset = static_cast<int32_t>(size - data.size()) + inBankAt;
         }
-        WriteFileBytes((dir / ("bank" + std::to_string(version) + ".sb0")).string(), MakeSoundBank(spec));
+        WriteFileBytes((dir / ("bank" + std::to_string(version) + ".sb0")).string(), MakeSoundBank(layout));
     }
 }
 
