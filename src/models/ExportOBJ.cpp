@@ -55,6 +55,14 @@ public:
         Room(24);
         used_ += PutUInt(buf_.data() + used_, v);
     }
+    // "# N what" and a blank line, closing a section.
+    void CountLines(uint64_t n, const char* what)
+    {
+        Text("# ");
+        UInt(n);
+        Line(what);
+        Line("");
+    }
     // "v x y z" style line.
     void VectorLine(const char* tag, size_t tagLength, const Vector3& v)
     {
@@ -156,10 +164,7 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
 
     for (uint32_t i = 0; i < vertices; ++i)
         obj.VectorLine("v ", 2, Vertices[i]);
-    obj.Text("# ");
-    obj.UInt(VertexCount);
-    obj.Line(" vertices");
-    obj.Line("");
+    obj.CountLines(VertexCount, " vertices");
 
     uint64_t running = 0;
     for (uint32_t i = 0; i < models; ++i) {
@@ -178,17 +183,11 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
         }
         running += faces;
     }
-    obj.Text("# ");
-    obj.UInt(running * 3);
-    obj.Line(" texture coordinates");
-    obj.Line("");
+    obj.CountLines(running * 3, " texture coordinates");
 
     for (uint32_t i = 0; i < vertices; ++i)
         obj.VectorLine("vn ", 3, Normals[i]);
-    obj.Text("# ");
-    obj.UInt(VertexCount);
-    obj.Line(" normals");
-    obj.Line("");
+    obj.CountLines(VertexCount, " normals");
 
     uint64_t total = 0;
     for (uint32_t i = 0; i < models; ++i) {
@@ -220,9 +219,6 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
         obj.Line(" triangles in group");
         total += static_cast<uint64_t>(std::max(m.TriangleCount, 0));
     }
-    obj.Text("# ");
-    obj.UInt(total);
-    obj.Line(" triangles total");
-    obj.Line("");
+    obj.CountLines(total, " triangles total");
     obj.Close();
 }

@@ -10,7 +10,7 @@
 #include <QTest>
 #include <fstream>
 
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "XdgHome.h"
 #include "app/FileAssociation.h"
 #include "app/OptionsPage.h"

@@ -15,7 +15,7 @@
 #include <fstream>
 #include <thread>
 
-#include "TestApp.h"
+#include "support/TestApp.h"
 #include "XdgHome.h"
 #include "app/OptionsPage.h"
 #include "archives/ExplorerPage.h"

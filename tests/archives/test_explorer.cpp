@@ -15,19 +15,11 @@
 #include "archives/TBF.h"
 #include "support/ArchiveWriters.h"
 #include "support/TempDir.h"
+#include "support/TestApp.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-int argc = 1;
-char arg0[] = "tests_archives_ui";
-char* argv[] = {arg0, nullptr};
-QApplication& App()
-{
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 struct ExplorerTest : ::testing::Test {
     TempDir dir;

@@ -17,17 +17,9 @@
 #include "models/WorldData.h"
 #include "support/BinWriter.h"
 #include "support/TempDir.h"
+#include "support/TestApp.h"
 
 namespace {
-
-int argc = 1;
-char arg0[] = "tests_bin_pages";
-char* argv[] = {arg0, nullptr};
-QApplication& App()
-{
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 struct Window {
     TempDir dir;

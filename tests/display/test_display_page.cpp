@@ -26,19 +26,9 @@
 #include "models/WorldData.h"
 #include "platform/GLTextures.h"
 #include "platform/Stream.h"
+#include "support/TestApp.h"
 
 namespace {
-
-int argc = 1;
-char arg0[] = "tests_display_page";
-char* argv[] = {arg0, nullptr};
-
-QApplication& App()
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // as the program does
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
 
 // Runs the event loop (which blocks between events) for ms milliseconds.
 void RunLoop(int ms)

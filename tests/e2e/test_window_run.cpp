@@ -16,7 +16,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "../app/TestApp.h"
+#include "support/TestApp.h"
 #include "app/OptionsPage.h"
 #include "app/Tmox.h"
 #include "bin/BinPages.h"
