@@ -80,43 +80,6 @@ void WriteBanks(const fs::path& dir)
 
 // ---- bin file ----
 
-constexpr uint32_t kType20000 = 0x20000;
-
-Bytes TexData(uint32_t type, uint32_t format, uint32_t width, uint32_t height, const Bytes& pixels,
-              uint32_t paletteKey = 0)
-{
-    Bytes b(60, 0);
-    SetU32(b, 0, 0x00000003);
-    SetU32(b, 32, 0xC0DEC0DE);
-    SetU32(b, 36, type);
-    SetU32(b, 40, format);
-    if (type == kType20000) {
-        b[48] = uint8_t(width);
-        b[49] = uint8_t(width >> 8);
-        b[50] = uint8_t(height);
-        b[51] = uint8_t(height >> 8);
-    } else {
-        SetU32(b, 44, width);
-        SetU32(b, 48, height);
-    }
-    SetU32(b, 56, paletteKey);
-    const size_t at = type == kType20000 ? 54 : format == 0 || format == 7 ? 56 : format == 1 || format == 5 ? 60 : 54;
-    b.resize(std::max(b.size(), at + pixels.size()), 0);
-    std::copy(pixels.begin(), pixels.end(), b.begin() + static_cast<long>(at));
-    if (b.size() <= 60)
-        b.resize(61, 0);
-    return b;
-}
-
-Bytes InfoData(uint32_t dataKey)
-{
-    Bytes b(80, 0);
-    SetU32(b, 0, 0x00000005);
-    SetU32(b, 4, 4);
-    SetU32(b, 44, dataKey);
-    return b;
-}
-
 // 4 x 2 pixels, stored top row first: red red green green / blue blue white white, in B G R (A) order.
 Bytes Plain(int bytesPerPixel)
 {
@@ -202,7 +165,7 @@ void WriteSamples(const fs::path& dir)
         infoKeys.push_back(0x200 + static_cast<uint32_t>(i));
     blocks.push_back({0x100, TexturePackData(infoKeys)});
     for (size_t i = 0; i < textures.size(); ++i)
-        blocks.push_back({0x200 + static_cast<uint32_t>(i), InfoData(0x300 + static_cast<uint32_t>(i))});
+        blocks.push_back({0x200 + static_cast<uint32_t>(i), InfoData(4, 0x300 + static_cast<uint32_t>(i))});
     for (size_t i = 0; i < textures.size(); ++i)
         blocks.push_back({0x300 + static_cast<uint32_t>(i), textures[i]});
     blocks.push_back({0x400, pal});
@@ -311,9 +274,9 @@ void WriteHostileSamples(const fs::path& dir)
     // Textures of huge sizes and a mesh with huge counts, each named by a Game Object.
     std::vector<BinBlockSpec> blocks;
     blocks.push_back({0x100, TexturePackData({0x200, 0x201, 0x202})});
-    blocks.push_back({0x200, InfoData(0x300)});
-    blocks.push_back({0x201, InfoData(0x301)});
-    blocks.push_back({0x202, InfoData(0x302)});
+    blocks.push_back({0x200, InfoData(4, 0x300)});
+    blocks.push_back({0x201, InfoData(4, 0x301)});
+    blocks.push_back({0x202, InfoData(4, 0x302)});
     blocks.push_back({0x300, TexData(1, 5, 65535, 65535, Bytes(64, 0x55))});
     blocks.push_back({0x301, TexData(1, 0, 0x7FFFFFFF, 3, Bytes(64, 0x55))});
     blocks.push_back({0x302, TexData(1, 7, 0xFFFFFFFF, 0xFFFFFFFF, Bytes(64, 0x55))});
@@ -338,7 +301,7 @@ void WriteHostileSamples(const fs::path& dir)
     Bytes expanded = ExpandedBin(blocks);
     WriteFileBytes((dir / "hostile.bin").string(), expanded);
     // Game Objects with names that climb out, on sound geometry.
-    blocks = {{0x100, TexturePackData({0x200})}, {0x200, InfoData(0x300)}, {0x300, TexData(1, 0, 4, 2, Plain(4))},
+    blocks = {{0x100, TexturePackData({0x200})}, {0x200, InfoData(4, 0x300)}, {0x300, TexData(1, 0, 4, 2, Plain(4))},
               {0x500, MeshData(StripMesh(2))}};
     const char* names[] = {"..\\..\\evilobj.gao", "/tmp/evilabs.gao", "C:\\evildrive.gao", "sub\\..\\..\\evilsub.gao"};
     for (uint32_t i = 0; i < 4; ++i) {

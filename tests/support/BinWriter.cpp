@@ -1,5 +1,6 @@
 #include "support/BinWriter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <lzo/lzo1x.h>
 #include <stdexcept>
@@ -223,4 +224,48 @@ std::vector<BinBlockSpec> EveryKindBlocks()
         {0x100C, {0x77, 0x66, 0x55, 0x44}},        // 12 "Unknown type 44556677"
         {0x0FF7C0DE, TerminatorData()},            // 13 "Terminator"
     };
+}
+
+Bytes TexData(uint32_t type, uint32_t format, uint32_t width, uint32_t height, const Bytes& pixels,
+              uint32_t paletteKey)
+{
+    Bytes b(60, 0);
+    SetU32(b, 0, 0x00000003);
+    SetU32(b, 32, 0xC0DEC0DE);
+    SetU32(b, 36, type);
+    SetU32(b, 40, format);
+    if (type == kType20000) {
+        b[48] = static_cast<uint8_t>(width);
+        b[49] = static_cast<uint8_t>(width >> 8);
+        b[50] = static_cast<uint8_t>(height);
+        b[51] = static_cast<uint8_t>(height >> 8);
+    } else {
+        SetU32(b, 44, width);
+        SetU32(b, 48, height);
+    }
+    SetU32(b, 56, paletteKey);
+    // Header type 0x20000 blocks carry their plain pixels at 54 whatever format they store.
+    const size_t at = type == kType20000 && format != 1 && format != 5 && format != 7 ? 54
+                      : format == 0 || format == 7                                    ? 56
+                      : format == 1 || format == 5                                    ? 60
+                                                                                      : 54;
+    if (b.size() < at + pixels.size())
+        b.resize(at + pixels.size(), 0);
+    std::copy(pixels.begin(), pixels.end(), b.begin() + static_cast<long>(at));
+    if (b.size() <= 60)
+        b.resize(61, 0);
+    return b;
+}
+
+Bytes InfoData(uint32_t version, uint32_t dataKey, size_t size)
+{
+    Bytes b(size, 0);
+    SetU32(b, 0, 0x00000005);
+    SetU32(b, 4, version);
+    const size_t at = version == 7 ? 46 : version == 8 ? 54 : version == 9 ? 67 : 44;
+    if (at + 4 <= b.size()) {
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = static_cast<uint8_t>(dataKey >> (8 * i));
+    }
+    return b;
 }

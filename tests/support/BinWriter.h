@@ -58,3 +58,11 @@ Bytes WowData(const std::string& name, uint32_t firstKey = 0x11223344);
 
 // A file with every block kind and the terminator last (keys 0x1000 upwards; see the .cpp for the order).
 std::vector<BinBlockSpec> EveryKindBlocks();
+
+// Texture blocks. Header type 0x20000 keeps 16-bit sizes at 48 and its plain pixels at 54.
+constexpr uint32_t kType20000 = 0x20000;
+// Texture data block: header fields, then `pixels` at the format's own data offset.
+Bytes TexData(uint32_t type, uint32_t format, uint32_t width, uint32_t height, const Bytes& pixels,
+              uint32_t paletteKey = 0);
+// Texture information block of a version, naming its texture data block by key.
+Bytes InfoData(uint32_t version, uint32_t dataKey, size_t size = 80);
