@@ -6,6 +6,7 @@
 // width at 44 and height at 48 (u32); type 0x20000: width at 48 and height at 50 (u16); palette key at 56 for
 // pixel format 1 (not for type 4). Pixels: format 0 at 56 (32 bits), 1 at 60 (palette indices), 5 at 60
 // (DXT1), 7 at 56 (DXT5), 101 and 102 at 54 (32 and 24 bits).
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -65,6 +66,19 @@ bool SizeFits(const TextureHeader& h)
         return false;
     }
     return true;
+}
+
+// Bytes of pixel data a texture needs from its pixel start (DXT in whole 4 x 4 blocks), saturated.
+uint64_t PixelDataBytes(const TextureHeader& h)
+{
+    using Wide = unsigned __int128;
+    Wide n;
+    switch (h.Format) {
+    case 5: n = Wide((h.Width + 3ull) / 4) * ((h.Height + 3ull) / 4) * 8; break;
+    case 7: n = Wide((h.Width + 3ull) / 4) * ((h.Height + 3ull) / 4) * 16; break;
+    default: n = Wide(h.Width) * h.Height * (BitsPerPixel(h.Format) / 8); break;
+    }
+    return n > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(n);
 }
 
 std::string TooLarge(const TextureHeader& h, const coffeeblock& b)
@@ -148,7 +162,8 @@ void UnknownFormat(TBinFile& bin, const TextureHeader& h, const coffeeblock& b)
 }
 
 // Reads the header of a texture block and checks that its pixels can be handled; otherwise the reason is
-// shown (unknown format, too large) and the result is false.
+// shown (unknown format, too large) or logged (pixel data that the file does not hold: the bytes after a block
+// are taken as its pixels, but never bytes past the end of the file) and the result is false.
 bool ReadUsableHeader(TBinFile& bin, int32_t index, bool allowType4, TextureHeader& h)
 {
     if (!ReadHeader(bin, index, allowType4, h))
@@ -156,6 +171,11 @@ bool ReadUsableHeader(TBinFile& bin, int32_t index, bool allowType4, TextureHead
     const coffeeblock& b = bin.Blocks[index];
     if (!KnownFormat(h.Format)) {
         UnknownFormat(bin, h, b);
+        return false;
+    }
+    const int64_t held = std::max<int64_t>(0, bin.Stream.Size() - PixelPosition(b, h.Format));
+    if (PixelDataBytes(h) > static_cast<uint64_t>(held)) {
+        bin.frontend().AppendLine(MemoId::Memo3, "! Texture data past the end of the file at " + std::to_string(b.Offset));
         return false;
     }
     if (!SizeFits(h)) {
@@ -174,7 +194,7 @@ TPalette PaletteOf(const TBinFile& bin, int32_t paletteIndex)
 }
 
 // DXT pixels decoded into a bottom-up buffer held in a memory stream.
-std::unique_ptr<TMemoryStream> DecodeDxt(TBinFile& bin, const coffeeblock& b, const TextureHeader& h)
+TMemoryStream DecodeDxt(TBinFile& bin, const coffeeblock& b, const TextureHeader& h)
 {
     const int w = static_cast<int>(h.Width), ht = static_cast<int>(h.Height);
     const int bpp = h.Format == 5 ? 3 : 4;
@@ -184,7 +204,7 @@ std::unique_ptr<TMemoryStream> DecodeDxt(TBinFile& bin, const coffeeblock& b, co
         DecodeDXT1(bin.Stream, buffer, ht, w, 3);
     else
         DecodeDXT5(bin.Stream, buffer, ht, w, 4);
-    return std::make_unique<TMemoryStream>(std::move(buffer));
+    return TMemoryStream(std::move(buffer));
 }
 
 } // namespace
@@ -214,8 +234,8 @@ void TBinFile::ExportTexture(int32_t index)
         }
         case 5:
         case 7: {
-            auto pixels = DecodeDxt(*this, b, h);
-            WriteTGA(name, *pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false);
+            TMemoryStream pixels = DecodeDxt(*this, b, h);
+            WriteTGA(name, pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false);
             break;
         }
         default:
@@ -270,8 +290,8 @@ void TBinFile::UploadTexture(int32_t index, int32_t pack, int32_t slot)
         }
         case 5:
         case 7: {
-            auto pixels = DecodeDxt(*this, b, h);
-            MakeTextureFromPixels(*gl, *pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false,
+            TMemoryStream pixels = DecodeDxt(*this, b, h);
+            MakeTextureFromPixels(*gl, pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false,
                                   texture);
             break;
         }

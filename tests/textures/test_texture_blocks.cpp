@@ -184,7 +184,7 @@ TEST_F(TextureBlocksTest, NamesMessagesAndSkippedBlocks)
           {0xA2, TexData(1, 9, 1, 1, {1, 2, 3, 4})},  // unknown pixel format
           {0xA3, sized60},                            // size 60: not texture data
           {0xA4, TexData(3, 0, 0, 7, {})},            // zero width: header only
-          {0xA5, TexData(1, 0, 70000, 70000, {})},    // too large: reported, skipped
+          {0xA5, TexData(1, 1, 70000, 1, Bytes(70000))}, // too large for a TGA: reported, skipped
           {0xA6, TexData(1, 0xFFFFFFFF, 1, 1, {})}}); // format shown signed
     bin.ExtractAllTextures();
     EXPECT_TRUE(std::filesystem::exists(Out(0xABC)));
@@ -196,7 +196,7 @@ TEST_F(TextureBlocksTest, NamesMessagesAndSkippedBlocks)
     ASSERT_EQ(fe.messages.size(), 4u);
     EXPECT_EQ(fe.messages[0], "!!!! UNKNOWN TYPE 2 AT " + std::to_string(bin.Blocks[1].Offset));
     EXPECT_EQ(fe.messages[1], "! Unknown texture type 9 at " + std::to_string(bin.Blocks[2].Offset));
-    EXPECT_EQ(fe.messages[2], "! Texture too large 70000x70000 at " + std::to_string(bin.Blocks[5].Offset));
+    EXPECT_EQ(fe.messages[2], "! Texture too large 70000x1 at " + std::to_string(bin.Blocks[5].Offset));
     EXPECT_EQ(fe.messages[3], "! Unknown texture type -1 at " + std::to_string(bin.Blocks[6].Offset));
 
     // Legacy names: the key alone, in the current directory.
@@ -209,16 +209,32 @@ TEST_F(TextureBlocksTest, NamesMessagesAndSkippedBlocks)
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "cwd" / "00000ABC.TGA"));
 }
 
-TEST_F(TextureBlocksTest, PixelsPastTheEndOfTheFileAreZero)
+TEST_F(TextureBlocksTest, PixelDataPastTheEndOfTheFileIsSkippedWithALogLine)
 {
-    // The last block claims 4 x 4 pixels but holds two; no terminator follows.
-    Load({{0xA0, TexData(1, 0, 4, 4, {1, 2, 3, 4, 5, 6, 7, 8})}}, false);
-    bin.ExportTexture(0);
-    const Bytes out = ReadFileBytes(Out(0xA0));
-    ASSERT_EQ(out.size(), 18u + 64u);
-    Bytes expected(64, 0);
-    std::copy_n(Bytes{1, 2, 3, 4, 5, 6, 7, 8}.begin(), 8, expected.end() - 16); // first source row, stored last
-    EXPECT_EQ(Tail(out, 64), expected);
+    // The last block claims 32768 x 16383 pixels of 32 bits in 80 bytes: neither uploaded nor exported. Pixels
+    // may run on past their own block: 0xA1 holds 7 of its 12 bytes, the next block's header the rest.
+    fe.options[OptionId::LoadTextures] = 1;
+    Load({{0x20, InfoData(4, 0xA0)},
+          {0xA1, TexData(1, 102, 2, 2, {1, 2, 3, 4, 5, 6, 7})},
+          {0xA0, TexData(1, 0, 32768, 16383, Bytes(24, 0x55))}},
+         false);
+    const std::string line = "! Texture data past the end of the file at " + std::to_string(bin.Blocks[2].Offset);
+    EXPECT_EQ(fe.Lines(MemoId::Memo3),
+              (std::vector<std::string>{"Loading textures...", line, "1 textures loaded.", "! No terminator!"}));
+    EXPECT_TRUE(gl.images.empty());
+    bin.ExtractAllTextures();
+    EXPECT_EQ(fe.Lines(MemoId::Memo3).back(), line);
+    EXPECT_FALSE(std::filesystem::exists(Out(0xA0)));
+    EXPECT_EQ(Tail(ReadFileBytes(Out(0xA1)), 12), (Bytes{7, 80, 0, 0, 0, 0x99, 1, 2, 3, 4, 5, 6}));
+    EXPECT_TRUE(fe.messages.empty());
+
+    // DXT data is counted in whole 4 x 4 blocks: 6 x 5 pixels need 2 x 2 blocks of 8 bytes.
+    for (size_t held : {32u, 31u}) {
+        std::filesystem::remove(Out(0xA2));
+        Load({{0xA2, TexData(1, 5, 6, 5, Bytes(held, 0))}}, false);
+        bin.ExportTexture(0);
+        EXPECT_EQ(std::filesystem::exists(Out(0xA2)), held == 32) << held;
+    }
 }
 
 TEST_F(TextureBlocksTest, PacksFromPackBlocksAndLoneInformationBlocks)
