@@ -176,7 +176,8 @@ bool ReadUsableHeader(TBinFile& bin, int32_t index, bool allowType4, TextureHead
     }
     const int64_t held = std::max<int64_t>(0, bin.Stream.Size() - PixelPosition(b, h.Format));
     if (PixelDataBytes(h) > static_cast<uint64_t>(held)) {
-        bin.frontend().AppendLine(MemoId::Memo3, "! Texture data past the end of the file at " + std::to_string(b.Offset));
+        bin.frontend().AppendLine(MemoId::Memo3,
+                                  "! Texture data past the end of the file at " + std::to_string(b.Offset));
         return false;
     }
     if (!SizeFits(h)) {
