@@ -55,8 +55,10 @@ bool ExpandInPlace(TMemoryStream& dest, const uint8_t* packed, uint32_t packedSi
     return true;
 }
 
-// The expanded size that the chunk headers of a compressed file promise (each bounded by what its packed data
-// can produce); stops at the end chunk or at the first header that does not hold.
+// The expanded size that the chunks of a compressed file can produce: each chunk's unpacked size, bounded by
+// what its packed data can produce. Stops where the expansion stops: at the end chunk, at a header that does not
+// hold, at a chunk whose packed bytes the file does not hold in full, and at a chunk without packed bytes
+// (it produces nothing, which ends the expansion).
 uint64_t PromisedSizeImpl(TStream& source)
 {
     const int64_t size = source.Size();
@@ -66,7 +68,7 @@ uint64_t PromisedSizeImpl(TStream& source)
         source.SetPosition(pos);
         uint32_t h[2] = {0, 0};
         source.Read(h, 8);
-        if (h[0] == 0 || h[0] < h[1])
+        if (h[0] == 0 || h[0] < h[1] || h[1] == 0 || static_cast<int64_t>(h[1]) > size - pos - 8)
             break;
         total += std::min<uint64_t>(h[0], MaxLzoOutput(h[1]));
         pos += 8 + static_cast<int64_t>(h[1]);

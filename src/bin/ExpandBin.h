@@ -22,6 +22,7 @@ bool ExpandBin(TStream& source, TStream& dest);
 // Upper bound of what LZO1X can produce from `packed` bytes (each extension byte of a run adds at most 255).
 uint64_t MaxLzoOutput(uint32_t packed);
 
-// Reserves room in `dest` for what the chunk headers of `source` promise (bounded by what each chunk's data
-// can produce), so that the expansion writes into memory reserved once.
+// Reserves room in `dest` for what the chunks of `source` whose packed bytes are present can produce (each
+// chunk's unpacked size, bounded by what its data can produce), so that the expansion writes into memory
+// reserved once.
 void ReserveForExpansion(TStream& source, TMemoryStream& dest);

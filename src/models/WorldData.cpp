@@ -158,9 +158,10 @@ const texturepack* TWorldData::PackOf(const model& m) const
 bool TWorldData::TextureKeyOf(const model& m, uint32_t& key) const
 {
     const texturepack* pack = PackOf(m);
-    if (!pack || m.TexSlot < 0 || m.TexSlot >= pack->Count || static_cast<size_t>(m.TexSlot) >= pack->Keys.size())
+    if (!pack || m.TexSlot < 0 || m.TexSlot >= pack->Count)
         return false;
-    key = pack->Keys[static_cast<size_t>(m.TexSlot)];
+    const size_t slot = static_cast<size_t>(m.TexSlot);
+    key = slot < pack->Keys.size() ? pack->Keys[slot] : 0;
     return true;
 }
 

@@ -32,6 +32,7 @@ struct model {
     std::string Name; // bytes as stored (Windows-1252)
 };
 
+// Keys and TexIds may be shorter than Count: the slots past them have key 0 and no texture.
 struct texturepack {
     uint32_t Key = 0;
     int32_t Count = 0;

@@ -47,17 +47,6 @@ std::string JoinPath(const std::vector<std::string>& parts, size_t count)
 
 std::string Normalize(const std::string& path) { auto p = SplitPath(path); return JoinPath(p, p.size()); }
 
-bool SameName(const std::string& a, const std::string& b) { return UpperCase(a) == UpperCase(b); }
-
-// "A\B" is inside "A" (and everything is inside the root "").
-bool IsBelow(const std::string& upperPath, const std::string& upperParent)
-{
-    if (upperParent.empty())
-        return !upperPath.empty();
-    return upperPath.size() > upperParent.size() + 1 && upperPath.compare(0, upperParent.size(), upperParent) == 0 &&
-           upperPath[upperParent.size()] == '\\';
-}
-
 std::string Quote(const std::string& s)
 {
     std::string out = "\"";
@@ -229,7 +218,8 @@ bool ParseValueLine(const std::string& line, TRegValue& v, bool& isDeletion)
         return false;
     v.type = type;
     if (type == static_cast<uint32_t>(TRegDataType::String)) {
-        while (!bytes.empty() && bytes.back() == 0)
+        // The string's terminating zero, when written, is not part of it.
+        if (!bytes.empty() && bytes.back() == 0)
             bytes.pop_back();
         v.text.assign(bytes.begin(), bytes.end());
     } else if (type == static_cast<uint32_t>(TRegDataType::DWord) && bytes.size() == 4) {
@@ -245,11 +235,18 @@ std::string FormatValue(const TRegValue& v)
     std::string out = v.name.empty() ? std::string("@") : Quote(v.name);
     out += '=';
     switch (v.type) {
-    case static_cast<uint32_t>(TRegDataType::String):
+    case static_cast<uint32_t>(TRegDataType::String): {
         if (v.text.find_first_of("\r\n") == std::string::npos)
             return out + Quote(v.text);
-        return out + "hex(1):" + HexList(std::vector<uint8_t>(v.text.begin(), v.text.end()));
+        // A string that cannot stand on one line goes as bytes with its terminating zero, so that zeros at
+        // its end read back as they are.
+        std::vector<uint8_t> bytes(v.text.begin(), v.text.end());
+        bytes.push_back(0);
+        return out + "hex(1):" + HexList(bytes);
+    }
     case static_cast<uint32_t>(TRegDataType::DWord): {
+        if (!v.bytes.empty()) // read as other than four bytes: kept as they were
+            return out + "hex(4):" + HexList(v.bytes);
         char buf[16];
         std::snprintf(buf, sizeof buf, "dword:%08x", v.dword);
         return out + buf;
@@ -266,9 +263,39 @@ std::string FormatValue(const TRegValue& v)
 
 } // namespace
 
-void TRegistryData::Parse(const std::string& text, const std::string& rootName)
+size_t TRegistryData::SlotHash::operator()(const Slot& s) const
+{
+    return std::hash<std::string>()(s.upper) ^ (std::hash<const void*>()(s.owner) * 0x9E3779B97F4A7C15ull);
+}
+
+void TRegistryData::Clear()
 {
     keys_.clear();
+    children_.clear();
+    values_.clear();
+    keys_.emplace_back(); // the root
+    rootExists_ = false;
+}
+
+TRegKey* TRegistryData::Child(TRegKey& parent, const std::string& name)
+{
+    const auto it = children_.find(Slot{&parent, UpperCase(name)});
+    return it == children_.end() ? nullptr : it->second;
+}
+
+TRegKey& TRegistryData::AddChild(TRegKey& parent, const std::string& name)
+{
+    TRegKey& key = keys_.emplace_back();
+    key.name = name;
+    key.parent = &parent;
+    parent.children.push_back(&key);
+    children_.emplace(Slot{&parent, UpperCase(name)}, &key);
+    return key;
+}
+
+void TRegistryData::Parse(const std::string& text, const std::string& rootName)
+{
+    Clear();
     std::istringstream in(text);
     std::string raw;
     TRegKey* current = nullptr; // null outside a section of this root
@@ -276,8 +303,14 @@ void TRegistryData::Parse(const std::string& text, const std::string& rootName)
     while (std::getline(in, raw)) {
         std::string line = Trim(raw);
         // Hex lists may continue on the next lines after a trailing backslash.
-        while (!line.empty() && line.back() == '\\' && IsHexValueLine(line) && std::getline(in, raw))
-            line = Trim(line.substr(0, line.size() - 1)) + Trim(raw);
+        if (!line.empty() && line.back() == '\\' && IsHexValueLine(line)) {
+            while (!line.empty() && line.back() == '\\' && std::getline(in, raw)) {
+                line.pop_back();
+                while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+                    line.pop_back();
+                line += Trim(raw);
+            }
+        }
         if (line.empty() || line[0] == ';')
             continue;
         if (line[0] == '[') {
@@ -300,89 +333,153 @@ void TRegistryData::Parse(const std::string& text, const std::string& rootName)
         bool deletion = false;
         if (!ParseValueLine(line, v, deletion) || deletion)
             continue;
-        auto it = std::find_if(current->values.begin(), current->values.end(),
-                               [&](const TRegValue& x) { return SameName(x.name, v.name); });
-        if (it != current->values.end())
-            *it = std::move(v);
-        else
-            current->values.push_back(std::move(v));
+        TRegValue& slot = PutValue(*current, v.name);
+        slot = std::move(v);
     }
 }
 
 std::string TRegistryData::Format(const std::string& rootName) const
 {
     std::string out = "REGEDIT4\n";
-    for (const auto& key : keys_) {
-        out += "\n[" + rootName + (key.path.empty() ? "" : "\\" + key.path) + "]\n";
+    auto section = [&](const TRegKey& key, const std::string& path) {
+        out += "\n[" + rootName + path + "]\n";
         for (const auto& v : key.values)
             out += FormatValue(v) + "\n";
+    };
+    const TRegKey& root = keys_.front();
+    if (rootExists_ && (!root.values.empty() || root.children.empty()))
+        section(root, "");
+    // Depth first, each key before its sub-keys; `path` holds "\" and the names down to the key on top.
+    struct Step {
+        const TRegKey* key;
+        size_t next;    // index of the next sub-key to visit
+        size_t pathLen; // length of `path` before this key's name
+    };
+    std::vector<Step> stack;
+    std::string path;
+    if (!root.children.empty())
+        stack.push_back({&root, 0, 0});
+    while (!stack.empty()) {
+        Step& top = stack.back();
+        if (top.next == top.key->children.size()) {
+            path.resize(top.pathLen);
+            stack.pop_back();
+            continue;
+        }
+        const TRegKey* key = top.key->children[top.next++];
+        const size_t before = path.size();
+        path += '\\';
+        path += key->name;
+        if (!key->values.empty() || key->children.empty())
+            section(*key, path);
+        if (key->children.empty())
+            path.resize(before);
+        else
+            stack.push_back({key, 0, before});
+    }
+    return out;
+}
+
+std::string TRegistryData::PathOf(const TRegKey& key)
+{
+    std::vector<const std::string*> names;
+    size_t length = 0;
+    for (const TRegKey* k = &key; k && k->parent; k = k->parent) {
+        names.push_back(&k->name);
+        length += k->name.size() + 1;
+    }
+    std::string out;
+    out.reserve(length);
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        if (!out.empty())
+            out += '\\';
+        out += **it;
     }
     return out;
 }
 
 TRegKey* TRegistryData::Find(const std::string& path)
 {
-    const std::string upper = UpperCase(Normalize(path));
-    for (auto& k : keys_)
-        if (UpperCase(k.path) == upper)
-            return &k;
-    return nullptr;
+    const auto parts = SplitPath(path);
+    if (parts.empty())
+        return rootExists_ ? &keys_.front() : nullptr;
+    TRegKey* key = &keys_.front();
+    for (const auto& name : parts)
+        if (!(key = Child(*key, name)))
+            return nullptr;
+    return key;
 }
 
 TRegKey& TRegistryData::Create(const std::string& path)
 {
+    TRegKey* key = &keys_.front();
     const auto parts = SplitPath(path);
-    if (parts.empty()) {
-        if (auto* k = Find(""))
-            return *k;
-        keys_.insert(keys_.begin(), TRegKey{});
-        return keys_.front();
-    }
-    TRegKey* key = nullptr;
-    for (size_t n = 1; n <= parts.size(); ++n) {
-        const std::string sub = JoinPath(parts, n);
-        key = Find(sub);
-        if (!key) {
-            keys_.push_back(TRegKey{sub, {}});
-            key = &keys_.back();
-        }
+    if (parts.empty())
+        rootExists_ = true;
+    for (const auto& name : parts) {
+        TRegKey* child = Child(*key, name);
+        key = child ? child : &AddChild(*key, name);
     }
     return *key;
 }
 
 bool TRegistryData::Remove(const std::string& path)
 {
-    const std::string upper = UpperCase(Normalize(path));
-    if (upper.empty())
+    if (SplitPath(path).empty())
         return false;
-    const auto before = keys_.size();
-    std::erase_if(keys_, [&](const TRegKey& k) {
-        const std::string u = UpperCase(k.path);
-        return u == upper || IsBelow(u, upper);
-    });
-    return keys_.size() != before;
+    TRegKey* key = Find(path);
+    if (!key)
+        return false;
+    TRegKey& parent = *key->parent;
+    std::erase(parent.children, key);
+    children_.erase(Slot{&parent, UpperCase(key->name)});
+    key->parent = nullptr; // detached, with its sub-keys; nothing reaches them any more
+    return true;
 }
 
-bool TRegistryData::HasSubKeys(const std::string& path) const
+bool TRegistryData::HasSubKeys(const std::string& path)
 {
-    const std::string upper = UpperCase(Normalize(path));
-    return std::any_of(keys_.begin(), keys_.end(), [&](const TRegKey& k) { return IsBelow(UpperCase(k.path), upper); });
+    if (SplitPath(path).empty())
+        return !keys_.front().children.empty();
+    const TRegKey* key = Find(path);
+    return key && !key->children.empty();
 }
 
-std::vector<std::string> TRegistryData::SubKeyNames(const std::string& path) const
+std::vector<std::string> TRegistryData::SubKeyNames(const std::string& path)
 {
-    const std::string norm = Normalize(path);
-    const std::string upper = UpperCase(norm);
-    const size_t depth = SplitPath(norm).size();
+    const TRegKey* key = SplitPath(path).empty() ? &keys_.front() : Find(path);
     std::vector<std::string> names;
-    for (const auto& k : keys_) {
-        if (!IsBelow(UpperCase(k.path), upper))
-            continue;
-        const std::string name = SplitPath(k.path)[depth];
-        if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); }))
-            names.push_back(name);
-    }
+    if (key)
+        for (const TRegKey* c : key->children)
+            names.push_back(c->name);
     return names;
+}
+
+TRegValue* TRegistryData::FindValue(TRegKey& key, const std::string& name)
+{
+    const auto it = values_.find(Slot{&key, UpperCase(name)});
+    return it == values_.end() ? nullptr : &key.values[it->second];
+}
+
+TRegValue& TRegistryData::PutValue(TRegKey& key, const std::string& name)
+{
+    const auto [it, fresh] = values_.try_emplace(Slot{&key, UpperCase(name)}, key.values.size());
+    if (fresh)
+        key.values.push_back(TRegValue{name, 0, {}, 0, {}});
+    return key.values[it->second];
+}
+
+bool TRegistryData::DeleteValue(TRegKey& key, const std::string& name)
+{
+    const auto it = values_.find(Slot{&key, UpperCase(name)});
+    if (it == values_.end())
+        return false;
+    const size_t index = it->second;
+    values_.erase(it);
+    key.values.erase(key.values.begin() + static_cast<std::ptrdiff_t>(index));
+    for (size_t i = index; i < key.values.size(); ++i)
+        values_[Slot{&key, UpperCase(key.values[i].name)}] = i;
+    return true;
 }
 
 fs::path SettingsDirectory()
@@ -456,7 +553,7 @@ void TRegistry::Load()
 {
     std::error_code ec;
     if (!fs::exists(file_, ec)) {
-        data_ = TRegistryData{};
+        data_.Clear();
         return;
     }
     std::ifstream in(file_, std::ios::binary);
@@ -490,13 +587,13 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate)
     const std::string path = Resolve(key);
     Load();
     if (TRegKey* k = data_.Find(path)) {
-        current_ = k->path;
+        current_ = TRegistryData::PathOf(*k);
         open_ = true;
         return true;
     }
     if (!canCreate)
         return false;
-    current_ = data_.Create(path).path;
+    current_ = TRegistryData::PathOf(data_.Create(path));
     open_ = true;
     Save();
     return true;
@@ -549,23 +646,15 @@ TRegKey& TRegistry::CurrentKey()
 TRegValue* TRegistry::FindValue(const std::string& name)
 {
     TRegKey* k = data_.Find(current_);
-    if (!k)
-        return nullptr;
-    for (auto& v : k->values)
-        if (SameName(v.name, name))
-            return &v;
-    return nullptr;
+    return k ? data_.FindValue(*k, name) : nullptr;
 }
 
+// The value emptied for a write; a value that exists keeps its place and the spelling of its name.
 TRegValue& TRegistry::PutValue(const std::string& name)
 {
-    if (TRegValue* v = FindValue(name)) {
-        *v = TRegValue{v->name, 0, {}, 0, {}};
-        return *v;
-    }
-    TRegKey& k = CurrentKey();
-    k.values.push_back(TRegValue{name, 0, {}, 0, {}});
-    return k.values.back();
+    TRegValue& v = data_.PutValue(CurrentKey(), name);
+    v = TRegValue{v.name, 0, {}, 0, {}};
+    return v;
 }
 
 bool TRegistry::ValueExists(const std::string& name) { return FindValue(name) != nullptr; }
@@ -573,11 +662,7 @@ bool TRegistry::ValueExists(const std::string& name) { return FindValue(name) !=
 bool TRegistry::DeleteValue(const std::string& name)
 {
     TRegKey* k = data_.Find(current_);
-    if (!k)
-        return false;
-    const auto before = k->values.size();
-    std::erase_if(k->values, [&](const TRegValue& v) { return SameName(v.name, name); });
-    if (k->values.size() == before)
+    if (!k || !data_.DeleteValue(*k, name))
         return false;
     Save();
     return true;

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class ERegistryException : public std::runtime_error {
@@ -29,14 +31,31 @@ struct TRegValue {
     std::vector<uint8_t> bytes; // every other type
 };
 
+// A key: its own name, its sub-keys and its values, each in the order they were first written.
 struct TRegKey {
-    std::string path; // components joined with '\', as first written
+    std::string name;              // as first written; empty for the root
+    TRegKey* parent = nullptr;     // null for the root
+    std::vector<TRegKey*> children;
     std::vector<TRegValue> values;
 };
 
-// One root's keys and values, with the text format.
+// One root's keys and values, with the text format. Keys form a tree; a path names a key by the names from the
+// root down, joined with '\'. Names are found through hash tables, so a look-up costs the length of its path and
+// parsing costs the length of the text, however deep the keys.
+//
+// The text holds one section per key that has values or no sub-keys: a key with sub-keys and no values is
+// implied by them (a reader creates the parents of every key it reads). Parsing the text a key gives back
+// the same keys and values in the same order, so the text of parsed text is that text again.
 class TRegistryData {
 public:
+    TRegistryData() { Clear(); }
+    // Keys refer to each other: moving keeps them where they are (a moved-from object only goes away).
+    TRegistryData(TRegistryData&&) = default;
+    TRegistryData& operator=(TRegistryData&&) = default;
+    TRegistryData(const TRegistryData&) = delete;
+    TRegistryData& operator=(const TRegistryData&) = delete;
+
+    void Clear();
     // Parses REGEDIT4 text. Lines that cannot be understood are skipped; sections of another root are ignored.
     void Parse(const std::string& text, const std::string& rootName);
     std::string Format(const std::string& rootName) const;
@@ -44,12 +63,34 @@ public:
     TRegKey* Find(const std::string& path);
     TRegKey& Create(const std::string& path); // with every missing parent
     bool Remove(const std::string& path);     // the key and its sub-keys
-    bool HasSubKeys(const std::string& path) const;
-    std::vector<std::string> SubKeyNames(const std::string& path) const;
-    const std::vector<TRegKey>& Keys() const { return keys_; }
+    bool HasSubKeys(const std::string& path);
+    std::vector<std::string> SubKeyNames(const std::string& path);
+    // The key's path: its name and those of its parents, joined with '\'.
+    static std::string PathOf(const TRegKey& key);
+
+    TRegValue* FindValue(TRegKey& key, const std::string& name);
+    // The value of that name, appended (with that name and nothing else set) when the key has none.
+    TRegValue& PutValue(TRegKey& key, const std::string& name);
+    bool DeleteValue(TRegKey& key, const std::string& name);
 
 private:
-    std::vector<TRegKey> keys_;
+    // A name within its key (a sub-key's or a value's), upper-cased.
+    struct Slot {
+        const TRegKey* owner;
+        std::string upper;
+        bool operator==(const Slot&) const = default;
+    };
+    struct SlotHash {
+        size_t operator()(const Slot& s) const;
+    };
+
+    TRegKey* Child(TRegKey& parent, const std::string& name);
+    TRegKey& AddChild(TRegKey& parent, const std::string& name);
+
+    std::deque<TRegKey> keys_; // every key made since the last Clear; removed ones are detached from the tree
+    bool rootExists_ = false;  // the root key itself was created or read
+    std::unordered_map<Slot, TRegKey*, SlotHash> children_;
+    std::unordered_map<Slot, size_t, SlotHash> values_; // index into the owner's values
 };
 
 // The folder of the settings files.

@@ -6,9 +6,11 @@
 // width at 44 and height at 48 (u32); type 0x20000: width at 48 and height at 50 (u16); palette key at 56 for
 // pixel format 1 (not for type 4). Pixels: format 0 at 56 (32 bits), 1 at 60 (palette indices), 5 at 60
 // (DXT1), 7 at 56 (DXT5), 101 and 102 at 54 (32 and 24 bits).
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "bin/TBinFile.h"
@@ -65,6 +67,19 @@ bool SizeFits(const TextureHeader& h)
         return false;
     }
     return true;
+}
+
+// Bytes of pixel data a texture needs from its pixel start (DXT in whole 4 x 4 blocks), saturated.
+uint64_t PixelDataBytes(const TextureHeader& h)
+{
+    using Wide = unsigned __int128;
+    Wide n;
+    switch (h.Format) {
+    case 5: n = Wide((h.Width + 3ull) / 4) * ((h.Height + 3ull) / 4) * 8; break;
+    case 7: n = Wide((h.Width + 3ull) / 4) * ((h.Height + 3ull) / 4) * 16; break;
+    default: n = Wide(h.Width) * h.Height * (BitsPerPixel(h.Format) / 8); break;
+    }
+    return n > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(n);
 }
 
 std::string TooLarge(const TextureHeader& h, const coffeeblock& b)
@@ -148,7 +163,8 @@ void UnknownFormat(TBinFile& bin, const TextureHeader& h, const coffeeblock& b)
 }
 
 // Reads the header of a texture block and checks that its pixels can be handled; otherwise the reason is
-// shown (unknown format, too large) and the result is false.
+// shown (unknown format, too large) or logged (pixel data that the file does not hold: the bytes after a block
+// are taken as its pixels, but never bytes past the end of the file) and the result is false.
 bool ReadUsableHeader(TBinFile& bin, int32_t index, bool allowType4, TextureHeader& h)
 {
     if (!ReadHeader(bin, index, allowType4, h))
@@ -156,6 +172,12 @@ bool ReadUsableHeader(TBinFile& bin, int32_t index, bool allowType4, TextureHead
     const coffeeblock& b = bin.Blocks[index];
     if (!KnownFormat(h.Format)) {
         UnknownFormat(bin, h, b);
+        return false;
+    }
+    const int64_t held = std::max<int64_t>(0, bin.Stream.Size() - PixelPosition(b, h.Format));
+    if (PixelDataBytes(h) > static_cast<uint64_t>(held)) {
+        bin.frontend().AppendLine(MemoId::Memo3,
+                                  "! Texture data past the end of the file at " + std::to_string(b.Offset));
         return false;
     }
     if (!SizeFits(h)) {
@@ -174,7 +196,7 @@ TPalette PaletteOf(const TBinFile& bin, int32_t paletteIndex)
 }
 
 // DXT pixels decoded into a bottom-up buffer held in a memory stream.
-std::unique_ptr<TMemoryStream> DecodeDxt(TBinFile& bin, const coffeeblock& b, const TextureHeader& h)
+TMemoryStream DecodeDxt(TBinFile& bin, const coffeeblock& b, const TextureHeader& h)
 {
     const int w = static_cast<int>(h.Width), ht = static_cast<int>(h.Height);
     const int bpp = h.Format == 5 ? 3 : 4;
@@ -184,8 +206,114 @@ std::unique_ptr<TMemoryStream> DecodeDxt(TBinFile& bin, const coffeeblock& b, co
         DecodeDXT1(bin.Stream, buffer, ht, w, 3);
     else
         DecodeDXT5(bin.Stream, buffer, ht, w, 4);
-    return std::make_unique<TMemoryStream>(std::move(buffer));
+    return TMemoryStream(std::move(buffer));
 }
+
+// The OpenGL texture of texture data block `index` (the block has been checked), 0 when none was made.
+uint32_t MakeTexture(TBinFile& bin, int32_t index, const TextureHeader& h, GLTextures& gl)
+{
+    const coffeeblock& b = bin.Blocks[index];
+    const int w = static_cast<int>(h.Width), ht = static_cast<int>(h.Height);
+    uint32_t texture = 0;
+    try {
+        switch (h.Format) {
+        case 1: {
+            const int32_t p = bin.FindKey(h.PaletteKey);
+            TPalette colours{};
+            if (p > 0)
+                colours = PaletteOf(bin, p);
+            else
+                for (uint32_t i = 0; i < 256; ++i)
+                    colours[i] = i * 0x01010101u;
+            MakeTextureFromPalettedPixels(gl, bin.Stream, w, ht, colours, PixelPosition(b, 1), texture);
+            break;
+        }
+        case 5:
+        case 7: {
+            // The decoded pixels are released once the image is built from them.
+            std::vector<uint8_t> image;
+            {
+                TMemoryStream pixels = DecodeDxt(bin, b, h);
+                image = BuildTGA(pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false);
+            }
+            TMemoryStream stream(std::move(image));
+            texture = gl.TextureFromStream(stream, true, true);
+            break;
+        }
+        default:
+            MakeTextureFromPixels(gl, bin.Stream, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)),
+                                  PixelPosition(b, h.Format), false, texture);
+        }
+    } catch (const std::bad_alloc&) {
+        bin.frontend().ShowMessage(TooLarge(h, b));
+        return 0;
+    }
+    return texture;
+}
+
+// One run of uploads and texture data keys (one texture-pack build). Each texture data block is made into a
+// texture once and every slot that names it shares that texture; each information block's texture data key
+// is read (and its message shown) once; the next block with the same key comes from a table built once.
+class TextureRun {
+public:
+    explicit TextureRun(TBinFile& bin) : bin_(bin) {}
+
+    uint32_t DataKey(int32_t index)
+    {
+        const auto [it, fresh] = keys_.try_emplace(index, 0);
+        if (fresh)
+            it->second = bin_.TextureDataKey(index);
+        return it->second;
+    }
+
+    // Slot `slot` of pack `pack` gets the texture of block `index`; a block that is no texture data stands for
+    // the next block with the same key.
+    void Upload(int32_t index, int32_t pack, int32_t slot)
+    {
+        TWorldData* world = bin_.WorldData;
+        if (index <= 0 || index >= bin_.Count || !world || pack < 0 || pack >= world->PackCount ||
+            static_cast<size_t>(pack) >= world->Packs.size())
+            return;
+        std::vector<uint32_t>& ids = world->Packs[static_cast<size_t>(pack)].TexIds;
+        if (slot < 0 || static_cast<size_t>(slot) >= ids.size())
+            return;
+        if (!bin_.IsTextureData(index)) {
+            index = Next(index);
+            if (index < 0 || !bin_.IsTextureData(index))
+                return;
+        }
+        const auto [it, fresh] = made_.try_emplace(index, 0);
+        if (fresh) {
+            TextureHeader h;
+            if (ReadUsableHeader(bin_, index, false, h) && world->Textures)
+                it->second = MakeTexture(bin_, index, h, *world->Textures);
+        }
+        if (it->second != 0)
+            ids[static_cast<size_t>(slot)] = it->second;
+    }
+
+private:
+    int32_t Next(int32_t index)
+    {
+        if (next_.empty()) {
+            next_.assign(static_cast<size_t>(bin_.Count), -1);
+            std::unordered_map<uint32_t, int32_t> later;
+            for (int32_t i = bin_.Count - 1; i >= 0; --i) {
+                const auto [it, fresh] = later.try_emplace(bin_.Blocks[i].Key, i);
+                if (!fresh) {
+                    next_[static_cast<size_t>(i)] = it->second;
+                    it->second = i;
+                }
+            }
+        }
+        return next_[static_cast<size_t>(index)];
+    }
+
+    TBinFile& bin_;
+    std::unordered_map<int32_t, uint32_t> keys_;
+    std::unordered_map<int32_t, uint32_t> made_;
+    std::vector<int32_t> next_;
+};
 
 } // namespace
 
@@ -214,8 +342,8 @@ void TBinFile::ExportTexture(int32_t index)
         }
         case 5:
         case 7: {
-            auto pixels = DecodeDxt(*this, b, h);
-            WriteTGA(name, *pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false);
+            TMemoryStream pixels = DecodeDxt(*this, b, h);
+            WriteTGA(name, pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false);
             break;
         }
         default:
@@ -236,52 +364,7 @@ void TBinFile::ExtractAllTextures()
 
 void TBinFile::UploadTexture(int32_t index, int32_t pack, int32_t slot)
 {
-    if (index <= 0 || index >= Count || !WorldData)
-        return;
-    if (!IsTextureData(index)) {
-        index = FindKeyFrom(Blocks[index].Key, index + 1);
-        if (index < 0 || !IsTextureData(index))
-            return;
-    }
-    const coffeeblock b = Blocks[index];
-    TextureHeader h;
-    if (!ReadUsableHeader(*this, index, false, h))
-        return;
-    GLTextures* gl = WorldData->Textures;
-    if (!gl || pack < 0 || pack >= WorldData->PackCount)
-        return;
-    texturepack& target = WorldData->Packs[pack];
-    if (slot < 0 || static_cast<size_t>(slot) >= target.TexIds.size())
-        return;
-    uint32_t& texture = target.TexIds[slot];
-    const int w = static_cast<int>(h.Width), ht = static_cast<int>(h.Height);
-    try {
-        switch (h.Format) {
-        case 1: {
-            const int32_t p = FindKey(h.PaletteKey);
-            TPalette colours{};
-            if (p > 0)
-                colours = PaletteOf(*this, p);
-            else
-                for (uint32_t i = 0; i < 256; ++i)
-                    colours[i] = i * 0x01010101u;
-            MakeTextureFromPalettedPixels(*gl, Stream, w, ht, colours, PixelPosition(b, 1), texture);
-            break;
-        }
-        case 5:
-        case 7: {
-            auto pixels = DecodeDxt(*this, b, h);
-            MakeTextureFromPixels(*gl, *pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false,
-                                  texture);
-            break;
-        }
-        default:
-            MakeTextureFromPixels(*gl, Stream, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)),
-                                  PixelPosition(b, h.Format), false, texture);
-        }
-    } catch (const std::bad_alloc&) {
-        frontend_.ShowMessage(TooLarge(h, b));
-    }
+    TextureRun(*this).Upload(index, pack, slot);
 }
 
 void TBinFile::LoadTextures()
@@ -295,6 +378,7 @@ void TBinFile::LoadTextures()
     world.PackCount = 0;
     world.Packs.clear();
     const bool upload = frontend_.Option(OptionId::LoadTextures) != 0;
+    TextureRun run(*this);
 
     // Pass 1: texture pack blocks with a count from 1 to the number of blocks.
     std::unordered_set<uint32_t> named; // every key a taken pack lists
@@ -306,23 +390,27 @@ void TBinFile::LoadTextures()
         if (n <= 0 || n > Count)
             continue;
         total += n;
+        // Entries past the block's bytes read as key 0 and name no texture: only the stored ones get room.
+        const int32_t stored = static_cast<int32_t>(std::min<int64_t>(n, (Readable(i) - 12) / 4));
+        if (stored < n)
+            named.insert(0);
         texturepack pack;
         pack.Key = Blocks[i].Key;
         pack.Count = n;
-        pack.Keys.assign(static_cast<size_t>(n), 0);
-        pack.TexIds.assign(static_cast<size_t>(n), 0);
+        pack.Keys.assign(static_cast<size_t>(stored), 0);
+        pack.TexIds.assign(static_cast<size_t>(stored), 0);
         world.Packs.push_back(std::move(pack));
         world.PackCount = static_cast<int32_t>(world.Packs.size());
-        for (int32_t j = 0; j < n; ++j) {
+        for (int32_t j = 0; j < stored; ++j) {
             uint32_t key = GetDWord(i, 12 + 4 * j);
             named.insert(key);
             int32_t k = FindKey(key);
             if (k >= 0) {
-                key = TextureDataKey(k);
+                key = run.DataKey(k);
                 k = FindKey(key);
                 world.Packs.back().Keys[j] = key;
                 if (upload && k > 0)
-                    UploadTexture(k, world.PackCount - 1, j);
+                    run.Upload(k, world.PackCount - 1, j);
             } else {
                 world.Packs.back().Keys[j] = key;
             }
@@ -339,11 +427,11 @@ void TBinFile::LoadTextures()
         pack.Count = 2;
         pack.Keys.assign(2, 0);
         pack.TexIds.assign(2, 0);
-        pack.Keys[0] = TextureDataKey(i);
+        pack.Keys[0] = run.DataKey(i);
         world.Packs.push_back(std::move(pack));
         world.PackCount = static_cast<int32_t>(world.Packs.size());
         if (upload)
-            UploadTexture(FindKey(world.Packs.back().Keys[0]), world.PackCount - 1, 0);
+            run.Upload(FindKey(world.Packs.back().Keys[0]), world.PackCount - 1, 0);
         texturepack& added = world.Packs.back();
         added.Keys[1] = added.Keys[0];
         added.TexIds[1] = added.TexIds[0];

@@ -370,9 +370,10 @@ bool LoadDdsStream(TStream& Stream, uint32_t& Texture)
     if (width == 0 || height == 0 || width > static_cast<uint32_t>(maxSize) || height > static_cast<uint32_t>(maxSize))
         return false;
     const uint64_t d = info->BlockDivisor;
+    // A compressed level is stored in whole blocks of d x d pixels, also when its sides are not multiples of d.
     auto levelBytes = [&](uint64_t w, uint64_t hh) {
         if (info->Compressed)
-            return ((std::max(d, w) / d) * std::max(d, hh)) / d * info->BlockBytes;
+            return ((w + d - 1) / d) * ((hh + d - 1) / d) * info->BlockBytes;
         return w * hh * info->BlockBytes;
     };
     const uint64_t rowLength0 = info->Palette ? std::max<uint64_t>(pitch, width) : width;

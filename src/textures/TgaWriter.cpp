@@ -1,5 +1,6 @@
 #include "textures/TgaWriter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -11,6 +12,9 @@
 const std::array<uint8_t, 12> TgaHeaderPrefix = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
 namespace {
+
+// Pixel bytes handled at a time when an image is read or written in runs.
+constexpr int64_t kRunBytes = 1 << 20;
 
 // Image descriptor: bits 0-3 count the alpha bits of a 32-bit image; bit 5 set means the first stored row is
 // the top row. Images whose rows were reversed are stored bottom row first, which is how the texture loader
@@ -42,11 +46,69 @@ void ReadZeroFilled(TStream& source, int64_t offset, uint8_t* dst, int64_t count
     source.Read(dst, count);
 }
 
-void SaveAll(const std::string& fileName, const std::vector<uint8_t>& image)
+// Leaves the source where a read of count bytes from offset would leave it.
+void PositionAfter(TStream& source, int64_t offset, int64_t count)
+{
+    const int64_t held = std::clamp<int64_t>(source.Size() - offset, 0, std::max<int64_t>(count, 0));
+    source.Seek(offset + held, SeekOrigin::Begin);
+}
+
+// Stored rows first .. first + rows - 1 of an image of `height` rows of rowBytes bytes, taken from the source at
+// offset: without SwapRB stored row i is source row height - 1 - i; with it, source row i with bytes 0 and 2 of
+// each pixel exchanged.
+void StoredRows(TStream& source, int64_t offset, int64_t rowBytes, int64_t height, int bytesPerPixel, bool swapRB,
+                int64_t first, int64_t rows, uint8_t* dst)
+{
+    if (swapRB) {
+        const int64_t n = rows * rowBytes;
+        ReadZeroFilled(source, offset + first * rowBytes, dst, n);
+        if (bytesPerPixel >= 3)
+            for (uint8_t* p = dst; p < dst + n; p += bytesPerPixel)
+                std::swap(p[0], p[2]);
+        return;
+    }
+    for (int64_t i = first; i < first + rows; ++i, dst += rowBytes)
+        ReadZeroFilled(source, offset + (height - 1 - i) * rowBytes, dst, rowBytes);
+}
+
+// Palette entries, low byte first, of count index bytes taken from the source at offset.
+void PalettedPixels(TStream& source, int64_t offset, int64_t count, const TPalette& palette, uint8_t* dst)
+{
+    std::vector<uint8_t> index(static_cast<size_t>(std::min(count, kRunBytes)));
+    for (int64_t done = 0; done < count;) {
+        const int64_t n = std::min<int64_t>(count - done, static_cast<int64_t>(index.size()));
+        ReadZeroFilled(source, offset + done, index.data(), n);
+        for (int64_t i = 0; i < n; ++i, dst += 4) {
+            const uint32_t c = palette[index[static_cast<size_t>(i)]];
+            dst[0] = static_cast<uint8_t>(c);
+            dst[1] = static_cast<uint8_t>(c >> 8);
+            dst[2] = static_cast<uint8_t>(c >> 16);
+            dst[3] = static_cast<uint8_t>(c >> 24);
+        }
+        done += n;
+    }
+}
+
+// Writes the header, then the pixel bytes in runs that fill(first, count, dst) provides, to a new file; a file
+// left by a failure is removed.
+template <typename Fill>
+void WriteImage(const std::string& fileName, int width, int height, uint8_t bpp, bool topFirst, int64_t unitBytes,
+                int64_t units, Fill fill)
 {
     TFileStream file(fileName, TFileStream::Create);
     try {
-        file.WriteBuffer(image.data(), static_cast<int64_t>(image.size()));
+        std::vector<uint8_t> out;
+        PutHeader(out, width, height, bpp, topFirst);
+        file.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
+        if (unitBytes > 0 && units > 0) {
+            const int64_t perRun = std::clamp<int64_t>(kRunBytes / unitBytes, 1, units);
+            out.resize(static_cast<size_t>(perRun * unitBytes));
+            for (int64_t first = 0; first < units; first += perRun) {
+                const int64_t n = std::min(perRun, units - first);
+                fill(first, n, out.data());
+                file.WriteBuffer(out.data(), n * unitBytes);
+            }
+        }
         file.Close();
     } catch (...) {
         std::error_code ec;
@@ -84,27 +146,14 @@ int64_t TgaPixelBytes(int64_t Width, int64_t Height, int Bpp)
 std::vector<uint8_t> BuildTGA(TStream& Source, int Width, int Height, uint8_t Bpp, int64_t SourceOffset, bool SwapRB)
 {
     const int64_t n = TgaPixelBytes(Width, Height, Bpp);
-    const size_t bytesPerPixel = Bpp / 8;
     std::vector<uint8_t> out;
     out.reserve(18 + static_cast<size_t>(n));
     PutHeader(out, Width, Height, Bpp, SwapRB);
     out.resize(18 + static_cast<size_t>(n));
-    uint8_t* pixels = out.data() + 18;
-    if (SwapRB) {
-        ReadZeroFilled(Source, SourceOffset, pixels, n);
-        if (bytesPerPixel >= 3)
-            for (uint8_t* p = pixels; p < pixels + n; p += bytesPerPixel)
-                std::swap(p[0], p[2]);
-    } else {
-        std::vector<uint8_t> buf(static_cast<size_t>(n));
-        ReadZeroFilled(Source, SourceOffset, buf.data(), n);
-        const size_t rowBytes = static_cast<size_t>(Width) * bytesPerPixel;
-        for (int r = Height - 1; r >= 0; --r) {
-            if (rowBytes)
-                std::memcpy(pixels, buf.data() + static_cast<size_t>(r) * rowBytes, rowBytes);
-            pixels += rowBytes;
-        }
-    }
+    const int64_t rowBytes = static_cast<int64_t>(Width) * (Bpp / 8);
+    if (n > 0)
+        StoredRows(Source, SourceOffset, rowBytes, Height, Bpp / 8, SwapRB, 0, Height, out.data() + 18);
+    PositionAfter(Source, SourceOffset, n);
     return out;
 }
 
@@ -116,31 +165,32 @@ std::vector<uint8_t> BuildPalettedTGA(TStream& Source, int Width, int Height, co
     std::vector<uint8_t> out;
     out.reserve(18 + static_cast<size_t>(n));
     PutHeader(out, Width, Height, 32, false);
-    std::vector<uint8_t> index(static_cast<size_t>(count));
-    ReadZeroFilled(Source, SourceOffset, index.data(), count);
     out.resize(18 + static_cast<size_t>(n));
-    uint8_t* p = out.data() + 18;
-    for (uint8_t i : index) {
-        const uint32_t c = Palette[i];
-        p[0] = static_cast<uint8_t>(c);
-        p[1] = static_cast<uint8_t>(c >> 8);
-        p[2] = static_cast<uint8_t>(c >> 16);
-        p[3] = static_cast<uint8_t>(c >> 24);
-        p += 4;
-    }
+    PalettedPixels(Source, SourceOffset, count, Palette, out.data() + 18);
+    PositionAfter(Source, SourceOffset, count);
     return out;
 }
 
 void WriteTGA(const std::string& FileName, TStream& Source, int Width, int Height, uint8_t Bpp, int64_t SourceOffset,
               bool SwapRB)
 {
-    SaveAll(FileName, BuildTGA(Source, Width, Height, Bpp, SourceOffset, SwapRB));
+    const int64_t n = TgaPixelBytes(Width, Height, Bpp);
+    const int64_t rowBytes = static_cast<int64_t>(Width) * (Bpp / 8);
+    const int64_t rows = n > 0 ? Height : 0;
+    WriteImage(FileName, Width, Height, Bpp, SwapRB, rowBytes, rows, [&](int64_t first, int64_t count, uint8_t* dst) {
+        StoredRows(Source, SourceOffset, rowBytes, Height, Bpp / 8, SwapRB, first, count, dst);
+    });
+    PositionAfter(Source, SourceOffset, n);
 }
 
 void WritePalettedTGA(const std::string& FileName, TStream& Source, int Width, int Height, TPalette Palette,
                       int64_t SourceOffset)
 {
-    SaveAll(FileName, BuildPalettedTGA(Source, Width, Height, Palette, SourceOffset));
+    const int64_t count = TgaPixelBytes(Width, Height, 8);
+    WriteImage(FileName, Width, Height, 32, false, 4, count, [&](int64_t first, int64_t n, uint8_t* dst) {
+        PalettedPixels(Source, SourceOffset + first, n, Palette, dst);
+    });
+    PositionAfter(Source, SourceOffset, count);
 }
 
 bool MakeTextureFromPixels(GLTextures& Loader, TStream& Source, int Width, int Height, uint8_t Bpp,

@@ -26,8 +26,8 @@ std::vector<uint8_t> BuildTGA(TStream& Source, int Width, int Height, uint8_t Bp
 std::vector<uint8_t> BuildPalettedTGA(TStream& Source, int Width, int Height, const TPalette& Palette,
                                       int64_t SourceOffset);
 
-// File writers: the file is replaced; a file that cannot be created raises EStreamError, and a failed write
-// leaves no file behind.
+// File writers: the same images, written in runs of rows as they are read (never a whole copy in memory). The
+// file is replaced; a file that cannot be created raises EStreamError, and a failed write leaves no file behind.
 void WriteTGA(const std::string& FileName, TStream& Source, int Width, int Height, uint8_t Bpp, int64_t SourceOffset,
               bool SwapRB);
 void WritePalettedTGA(const std::string& FileName, TStream& Source, int Width, int Height, TPalette Palette,

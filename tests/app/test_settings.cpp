@@ -228,3 +228,70 @@ TEST(Settings, FolderFollowsXdgConfigHome)
     else
         unsetenv("HOME");
 }
+
+TEST(Settings, SavedTextReadsBackExactly)
+{
+    // Strings with line breaks and zeros at their end, through the file.
+    XdgHome home;
+    {
+        TRegistry reg;
+        reg.OpenKey("\\K", true);
+        reg.WriteString("CR", std::string("\r\0", 2));
+        reg.WriteString("Lines", std::string("a\nb\0\0", 5));
+        reg.WriteString("Zero", std::string("z\0", 2));
+    }
+    TRegistry reg;
+    reg.OpenKey("\\K", false);
+    EXPECT_EQ(reg.ReadString("CR"), std::string("\r\0", 2));
+    EXPECT_EQ(reg.ReadString("Lines"), std::string("a\nb\0\0", 5));
+    EXPECT_EQ(reg.ReadString("Zero"), std::string("z\0", 2));
+
+    // The text of parsed text is that text again, and nothing read is lost on the way.
+    const std::string x = "REGEDIT4\n"
+                          "[HKEY_CURRENT_USER\\a]\n"
+                          "[HKEY_CURRENT_USER\\A\\b]\n"  // the same key a, spelled otherwise
+                          "\"v\"=dword:1\n"
+                          "\"V\"=\"again\"\n"            // replaces v in its place
+                          "\"w\"=hex(1):0d,00,\\\n"      // a string of CR and one zero, on two lines
+                          "  00\n"
+                          "\"n\"=hex(1):41\n"            // written without its terminating zero
+                          "\"d\"=hex(4):01,02,03\n"      // not four bytes: kept as bytes
+                          "[HKEY_CURRENT_USER]\n"
+                          "@=\"root\"\n"
+                          "[hkey_current_user\\a\\c]\n";
+    TRegistryData once;
+    once.Parse(x, "HKEY_CURRENT_USER");
+    const std::string text = once.Format("HKEY_CURRENT_USER");
+    TRegistryData twice;
+    twice.Parse(text, "HKEY_CURRENT_USER");
+    EXPECT_EQ(twice.Format("HKEY_CURRENT_USER"), text);
+    EXPECT_EQ(text, "REGEDIT4\n"
+                    "\n[HKEY_CURRENT_USER]\n@=\"root\"\n"
+                    "\n[HKEY_CURRENT_USER\\a\\b]\n\"V\"=\"again\"\n\"w\"=hex(1):0d,00,00\n\"n\"=\"A\"\n"
+                    "\"d\"=hex(4):01,02,03\n"
+                    "\n[HKEY_CURRENT_USER\\a\\c]\n");
+    TRegKey* b = twice.Find("A\\B");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(TRegistryData::PathOf(*b), "a\\b");
+    EXPECT_EQ(twice.FindValue(*b, "w")->text, std::string("\r\0", 2));
+    EXPECT_NE(twice.Find("a"), nullptr); // parents exist without a section of their own
+}
+
+TEST(Settings, DeepKeysCostTheirLength)
+{
+    // A key 20000 levels deep: one section in, one section out, found by its path.
+    std::string path;
+    for (int i = 0; i < 20000; ++i)
+        path += i ? "\\k" : "k";
+    const std::string x = "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\" + path + "]\n\"v\"=dword:00000007\n";
+    TRegistryData data;
+    data.Parse(x, "HKEY_CLASSES_ROOT");
+    EXPECT_EQ(data.Format("HKEY_CLASSES_ROOT"), x);
+    TRegKey* key = data.Find(path);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(TRegistryData::PathOf(*key), path);
+    EXPECT_EQ(data.FindValue(*key, "V")->dword, 7u);
+    EXPECT_TRUE(data.HasSubKeys(path.substr(0, 2 * 19999 - 1)));
+    EXPECT_TRUE(data.Remove("k\\k"));
+    EXPECT_EQ(data.Format("HKEY_CLASSES_ROOT"), "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\k]\n");
+}

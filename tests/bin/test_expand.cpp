@@ -139,6 +139,24 @@ TEST(ExpandBin, HugeDeclaredSizeAllocatesOnlyWhatTheDataCanProduce)
     EXPECT_LE(r.out.size(), MaxLzoOutput(8));
     // A zero-byte production ends the expansion as finished.
     EXPECT_TRUE(r.ok);
+
+    // The reservation counts only chunks whose packed bytes are all present: an 11-byte file claiming 4 GiB from
+    // 16 MiB of packed data reserves nothing, and neither does a cut second chunk after a whole first one.
+    TempDir dir;
+    const Bytes first = CompressChunk(Pattern(3000));
+    Bytes cut = first;
+    PutU32(cut, 0xFFFFFFFFu);
+    PutU32(cut, 0x00FFFFFFu);
+    cut.insert(cut.end(), {0x11, 0, 0});
+    Bytes eleven(cut.end() - 11, cut.end());
+    for (const Bytes& file : {eleven, cut}) {
+        WriteFileBytes(dir.file("cut.bin"), file);
+        TFileStream src(dir.file("cut.bin"), TFileStream::OpenRead);
+        TMemoryStream dst;
+        ReserveForExpansion(src, dst);
+        EXPECT_LE(dst.Bytes().capacity(), file.size() == 11 ? 0u : 3000u);
+        EXPECT_FALSE(ExpandBin(src, dst));
+    }
 }
 
 TEST(ExpandBin, ReservedMemoryDestinationBehavesLikeAnyStream)

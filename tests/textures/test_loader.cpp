@@ -307,6 +307,32 @@ TEST_F(LoaderTest, DdsCompressedLevels)
     for (int l = 0; l < 4; ++l)
         EXPECT_EQ(LevelParam(GL_TEXTURE_COMPRESSED_IMAGE_SIZE, l), sizes[l]) << l;
 
+    // Sides that are not multiples of 4 are stored in whole blocks: every level is accepted.
+    struct Odd {
+        const char* fourcc;
+        uint32_t w, h, levels;
+        std::vector<int> bytes;
+    };
+    for (const Odd& o : {Odd{"DXT1", 6, 5, 3, {32, 8, 8}}, Odd{"DXT5", 12, 20, 5, {240, 96, 32, 16, 16}}}) {
+        Bytes odd = DdsHeader(0x1 | 0x1000 | 0x20000, o.w, o.h, 0, o.levels, 0x4, o.fourcc, 0, 0, 0, 0, 0);
+        for (int b : o.bytes)
+            odd.resize(odd.size() + static_cast<size_t>(b), 0x5A);
+        TMemoryStream so(odd);
+        uint32_t t = 0;
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        ASSERT_TRUE(LoadDdsStream(so, t)) << o.fourcc;
+        EXPECT_EQ(glGetError(), GL_NO_ERROR) << o.fourcc;
+        glBindTexture(GL_TEXTURE_2D, t);
+        uint32_t w = o.w, h = o.h;
+        for (uint32_t l = 0; l < o.levels; ++l, w = (w + 1) / 2, h = (h + 1) / 2) {
+            EXPECT_EQ(LevelParam(GL_TEXTURE_WIDTH, l), static_cast<GLint>(w)) << o.fourcc << " level " << l;
+            EXPECT_EQ(LevelParam(GL_TEXTURE_HEIGHT, l), static_cast<GLint>(h)) << o.fourcc << " level " << l;
+            EXPECT_EQ(LevelParam(GL_TEXTURE_COMPRESSED_IMAGE_SIZE, l), o.bytes[l]) << o.fourcc << " level " << l;
+        }
+        EXPECT_EQ(so.Position(), static_cast<int64_t>(odd.size())) << o.fourcc;
+    }
+
     // Header size other than 124: refused, nothing made.
     Bytes bad = dds;
     bad[4] = 123;

@@ -184,7 +184,7 @@ TEST_F(TextureBlocksTest, NamesMessagesAndSkippedBlocks)
           {0xA2, TexData(1, 9, 1, 1, {1, 2, 3, 4})},  // unknown pixel format
           {0xA3, sized60},                            // size 60: not texture data
           {0xA4, TexData(3, 0, 0, 7, {})},            // zero width: header only
-          {0xA5, TexData(1, 0, 70000, 70000, {})},    // too large: reported, skipped
+          {0xA5, TexData(1, 1, 70000, 1, Bytes(70000))}, // too large for a TGA: reported, skipped
           {0xA6, TexData(1, 0xFFFFFFFF, 1, 1, {})}}); // format shown signed
     bin.ExtractAllTextures();
     EXPECT_TRUE(std::filesystem::exists(Out(0xABC)));
@@ -196,7 +196,7 @@ TEST_F(TextureBlocksTest, NamesMessagesAndSkippedBlocks)
     ASSERT_EQ(fe.messages.size(), 4u);
     EXPECT_EQ(fe.messages[0], "!!!! UNKNOWN TYPE 2 AT " + std::to_string(bin.Blocks[1].Offset));
     EXPECT_EQ(fe.messages[1], "! Unknown texture type 9 at " + std::to_string(bin.Blocks[2].Offset));
-    EXPECT_EQ(fe.messages[2], "! Texture too large 70000x70000 at " + std::to_string(bin.Blocks[5].Offset));
+    EXPECT_EQ(fe.messages[2], "! Texture too large 70000x1 at " + std::to_string(bin.Blocks[5].Offset));
     EXPECT_EQ(fe.messages[3], "! Unknown texture type -1 at " + std::to_string(bin.Blocks[6].Offset));
 
     // Legacy names: the key alone, in the current directory.
@@ -209,21 +209,39 @@ TEST_F(TextureBlocksTest, NamesMessagesAndSkippedBlocks)
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "cwd" / "00000ABC.TGA"));
 }
 
-TEST_F(TextureBlocksTest, PixelsPastTheEndOfTheFileAreZero)
+TEST_F(TextureBlocksTest, PixelDataPastTheEndOfTheFileIsSkippedWithALogLine)
 {
-    // The last block claims 4 x 4 pixels but holds two; no terminator follows.
-    Load({{0xA0, TexData(1, 0, 4, 4, {1, 2, 3, 4, 5, 6, 7, 8})}}, false);
-    bin.ExportTexture(0);
-    const Bytes out = ReadFileBytes(Out(0xA0));
-    ASSERT_EQ(out.size(), 18u + 64u);
-    Bytes expected(64, 0);
-    std::copy_n(Bytes{1, 2, 3, 4, 5, 6, 7, 8}.begin(), 8, expected.end() - 16); // first source row, stored last
-    EXPECT_EQ(Tail(out, 64), expected);
+    // The last block claims 32768 x 16383 pixels of 32 bits in 80 bytes: neither uploaded nor exported. Pixels
+    // may run on past their own block: 0xA1 holds 7 of its 12 bytes, the next block's header the rest.
+    fe.options[OptionId::LoadTextures] = 1;
+    Load({{0x20, InfoData(4, 0xA0)},
+          {0xA1, TexData(1, 102, 2, 2, {1, 2, 3, 4, 5, 6, 7})},
+          {0xA0, TexData(1, 0, 32768, 16383, Bytes(24, 0x55))}},
+         false);
+    const std::string line = "! Texture data past the end of the file at " + std::to_string(bin.Blocks[2].Offset);
+    EXPECT_EQ(fe.Lines(MemoId::Memo3),
+              (std::vector<std::string>{"Loading textures...", line, "1 textures loaded.", "! No terminator!"}));
+    EXPECT_TRUE(gl.images.empty());
+    bin.ExtractAllTextures();
+    EXPECT_EQ(fe.Lines(MemoId::Memo3).back(), line);
+    EXPECT_FALSE(std::filesystem::exists(Out(0xA0)));
+    EXPECT_EQ(Tail(ReadFileBytes(Out(0xA1)), 12), (Bytes{7, 80, 0, 0, 0, 0x99, 1, 2, 3, 4, 5, 6}));
+    EXPECT_TRUE(fe.messages.empty());
+
+    // DXT data is counted in whole 4 x 4 blocks: 6 x 5 pixels need 2 x 2 blocks of 8 bytes.
+    for (size_t held : {32u, 31u}) {
+        std::filesystem::remove(Out(0xA2));
+        Load({{0xA2, TexData(1, 5, 6, 5, Bytes(held, 0))}}, false);
+        bin.ExportTexture(0);
+        EXPECT_EQ(std::filesystem::exists(Out(0xA2)), held == 32) << held;
+    }
 }
 
 TEST_F(TextureBlocksTest, PacksFromPackBlocksAndLoneInformationBlocks)
 {
     fe.options[OptionId::LoadTextures] = 0;
+    Bytes claimsFive = TexturePackData({0x10, 0x11}); // holds two entries: the other three slots get no room
+    SetU32(claimsFive, 8, 5);
     Load({{0x100, TexturePackData({0x10, 0x11, 0x12})},
           {0x101, TexturePackData({0x13, 0x99, 0x10})}, // 0x99: no such block
           {0x102, TexturePackData({})},                 // count 0: no pack
@@ -234,19 +252,23 @@ TEST_F(TextureBlocksTest, PacksFromPackBlocksAndLoneInformationBlocks)
           {0x13, InfoData(8, 0xD3)},
           {0x14, InfoData(4, 0xD4)}, // listed only by the rejected pack: gets its own pack
           {0x15, InfoData(0, 0)},    // version 0: keys 0
-          {0xD0, TexData(1, 0, 1, 1, {1, 2, 3, 4})}});
-    EXPECT_EQ(fe.Lines(MemoId::Memo3), (std::vector<std::string>{"Loading textures...", "8 textures loaded."}));
-    ASSERT_EQ(world.PackCount, 4);
-    ASSERT_EQ(world.Packs.size(), 4u);
+          {0xD0, TexData(1, 0, 1, 1, {1, 2, 3, 4})},
+          {0x104, claimsFive}});
+    EXPECT_EQ(fe.Lines(MemoId::Memo3), (std::vector<std::string>{"Loading textures...", "13 textures loaded."}));
+    ASSERT_EQ(world.PackCount, 5);
+    ASSERT_EQ(world.Packs.size(), 5u);
+    EXPECT_EQ(world.Packs[2].Count, 5);
+    EXPECT_EQ(world.Packs[2].Keys, (std::vector<uint32_t>{0xD0, 0xD1}));
+    EXPECT_EQ(world.Packs[2].TexIds.size(), 2u);
     EXPECT_EQ(world.Packs[0].Key, 0x100u);
     EXPECT_EQ(world.Packs[0].Keys, (std::vector<uint32_t>{0xD0, 0xD1, 0xD2}));
     EXPECT_EQ(world.Packs[1].Keys, (std::vector<uint32_t>{0xD3, 0x99, 0xD0}));
     EXPECT_EQ(world.Packs[1].Count, 3);
-    EXPECT_EQ(world.Packs[2].Key, 0x14u);
-    EXPECT_EQ(world.Packs[2].Count, 2);
-    EXPECT_EQ(world.Packs[2].Keys, (std::vector<uint32_t>{0xD4, 0xD4}));
-    EXPECT_EQ(world.Packs[3].Key, 0x15u);
-    EXPECT_EQ(world.Packs[3].Keys, (std::vector<uint32_t>{0, 0}));
+    EXPECT_EQ(world.Packs[3].Key, 0x14u);
+    EXPECT_EQ(world.Packs[3].Count, 2);
+    EXPECT_EQ(world.Packs[3].Keys, (std::vector<uint32_t>{0xD4, 0xD4}));
+    EXPECT_EQ(world.Packs[4].Key, 0x15u);
+    EXPECT_EQ(world.Packs[4].Keys, (std::vector<uint32_t>{0, 0}));
     for (const auto& p : world.Packs)
         for (uint32_t t : p.TexIds)
             EXPECT_EQ(t, 0u);
@@ -262,6 +284,9 @@ TEST_F(TextureBlocksTest, UploadsFollowKeysAndRebuildDeletesOldTextures)
     PutU32(dxt1, 0);
     Load({{0xD9, TexData(1, 0, 1, 1, {9, 9, 9, 9})}, // block 0: never uploaded
           {0x100, TexturePackData({0x10, 0x11, 0x12, 0x13, 0x14})},
+          // Slots naming a texture again share its texture; each block's message comes once.
+          {0x101, TexturePackData({0x10, 0x13, 0x10, 0x16, 0x16})},
+          {0x16, InfoData(2, 0xD0)},
           {0x10, InfoData(4, 0xD0)},
           {0x11, InfoData(4, 0xD1)},
           {0x12, InfoData(4, 0xD9)},
@@ -276,7 +301,8 @@ TEST_F(TextureBlocksTest, UploadsFollowKeysAndRebuildDeletesOldTextures)
           {0xD5, TexData(1, 101, 1, 1, {5, 6, 7, 8})}});
     const texturepack& p = world.Packs[0];
     EXPECT_EQ(p.TexIds, (std::vector<uint32_t>{100, 101, 0, 0, 102}));
-    EXPECT_EQ(world.Packs[1].TexIds, (std::vector<uint32_t>{103, 103}));
+    EXPECT_EQ(world.Packs[1].TexIds, (std::vector<uint32_t>{100, 0, 100, 0, 0}));
+    EXPECT_EQ(world.Packs[2].TexIds, (std::vector<uint32_t>{103, 103}));
     ASSERT_EQ(gl.images.size(), 4u);
     // Grey ramp: index i becomes i in every byte.
     EXPECT_EQ(Tail(gl.images[0], 8), (Bytes{0, 0, 0, 0, 255, 255, 255, 255}));
@@ -284,17 +310,18 @@ TEST_F(TextureBlocksTest, UploadsFollowKeysAndRebuildDeletesOldTextures)
     EXPECT_EQ(gl.images[2][16], 24);
     EXPECT_EQ(gl.images[2].size(), 18u + 4 * 4 * 3);
     EXPECT_EQ(Tail(gl.images[3], 4), (Bytes{5, 6, 7, 8}));
-    ASSERT_EQ(fe.messages.size(), 1u);
-    EXPECT_EQ(fe.messages[0], "!!!! UNKNOWN TYPE 4 AT " + std::to_string(bin.Blocks[11].Offset));
-    EXPECT_EQ(fe.Lines(MemoId::Memo3).back(), "7 textures loaded.");
+    ASSERT_EQ(fe.messages.size(), 2u);
+    EXPECT_EQ(fe.messages[0], "!!!! UNKNOWN TYPE 4 AT " + std::to_string(bin.Blocks[13].Offset));
+    EXPECT_EQ(fe.messages[1].rfind("Please contact the author", 0), 0u);
+    EXPECT_EQ(fe.Lines(MemoId::Memo3).back(), "12 textures loaded.");
 
     // The same block exports fine.
-    bin.ExportTexture(11);
+    bin.ExportTexture(13);
     EXPECT_TRUE(std::filesystem::exists(Out(0xD3)));
 
     // Loading again deletes every slot's texture first and builds new packs.
     gl.deleted.clear();
     ASSERT_TRUE(bin.LoadFromFile(path));
-    EXPECT_EQ(gl.deleted, (std::vector<uint32_t>{100, 101, 0, 0, 102, 103, 103, 0, 0}));
+    EXPECT_EQ(gl.deleted, (std::vector<uint32_t>{100, 101, 0, 0, 102, 100, 0, 100, 0, 0, 103, 103, 0, 0}));
     EXPECT_EQ(world.Packs[0].TexIds, (std::vector<uint32_t>{104, 105, 0, 0, 106}));
 }

@@ -135,6 +135,23 @@ TEST(WriteTGA, FilesMatchTheImagesAndFailuresLeaveNothing)
     WritePalettedTGA(dir.file("p.tga"), src, 2, 2, pal, 0);
     EXPECT_EQ(ReadFileBytes(dir.file("p.tga")).size(), 18u + 16u);
 
+    // Images of more than one run of rows, from a source that ends before the last pixels: the file holds the
+    // image built in memory, and the source is left where that build leaves it.
+    Bytes big(700 * 500 * 4 - 1000);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<uint8_t>(i * 7 + (i >> 11));
+    TMemoryStream bigSrc(big);
+    for (int i = 0; i < 256; ++i)
+        pal[i] = 0x01020304u * static_cast<uint32_t>(i) + 0x80u;
+    for (bool swap : {false, true}) {
+        WriteTGA(name, bigSrc, 700, 500, 32, 6, swap);
+        const int64_t at = bigSrc.Position();
+        EXPECT_EQ(ReadFileBytes(name), BuildTGA(bigSrc, 700, 500, 32, 6, swap)) << swap;
+        EXPECT_EQ(bigSrc.Position(), at);
+    }
+    WritePalettedTGA(name, bigSrc, 1300, 1060, pal, 3);
+    EXPECT_EQ(ReadFileBytes(name), BuildPalettedTGA(bigSrc, 1300, 1060, pal, 3));
+
     EXPECT_THROW(WriteTGA(dir.file("missing/b.tga"), src, 2, 2, 32, 0, false), EStreamError);
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing/b.tga")));
 }
