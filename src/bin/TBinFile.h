@@ -115,6 +115,8 @@ public:
     bool GetBytes(int32_t index, int64_t pos, void* dest, int64_t count) const;
     // Number of readable data bytes of a block (0 outside the table).
     uint32_t Readable(int32_t index) const;
+    // Readable data bytes that the stream really holds (the rest of a block cut short by the end reads 0).
+    uint32_t Held(int32_t index) const;
 
     int32_t FindKey(uint32_t key) const;
     int32_t FindKeyFrom(uint32_t key, int32_t start) const;
@@ -128,7 +130,7 @@ public:
     void FillList(TListLines& list) const;
     std::string ListLine(int32_t index) const;
 
-    // Writes block `index` as stored (header and data) to its own file.
+    // Writes block `index` as stored to its own file: its header, then the data bytes the stream holds.
     void ExtractBlock(int32_t index);
     // Path that ExtractBlock writes to (after naming a Game Object block).
     std::string ExtractPath(int32_t index);
