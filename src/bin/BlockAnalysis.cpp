@@ -48,14 +48,28 @@ bool ResolveGameObject(TBinFile& bin, int32_t index, TGameObject& go)
         go.PackKey = dword(entry + 4);
     }
     if (bin.FindKey(go.GeoKey) == -1) {
-        for (int64_t r = 98 + L; r < size - 4; ++r) {
+        // Byte scan of the positions 98 + L .. Size - 5: the first u32 that is some block's key wins, else the
+        // key is the u32 at the last position. Only the positions before the bytes the stream holds are
+        // visited: every later one reads 0, so the first of them is found when 0 is a key, and none otherwise.
+        const int64_t first = 98 + L;
+        const int64_t end = size - 4;
+        const int64_t visitEnd = std::min(end, std::max<int64_t>(first, bin.Held(index)));
+        bool found = false;
+        for (int64_t r = first; r < visitEnd && !found; ++r) {
             const uint32_t key = dword(r);
             if (bin.FindKey(key) != -1) {
                 go.GeoKey = key;
                 go.PackKey = dword(r + 4);
-                break;
+                found = true;
             }
         }
+        if (!found && visitEnd < end && bin.FindKey(0) != -1) {
+            go.GeoKey = 0;
+            go.PackKey = dword(visitEnd + 4);
+            found = true;
+        }
+        if (!found)
+            go.GeoKey = dword(end - 1);
     }
     go.GeoIndex = bin.FindKey(go.GeoKey);
     if (go.GeoIndex != -1)

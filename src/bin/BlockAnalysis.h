@@ -24,9 +24,9 @@ struct TGameObject {
 };
 
 // Resolves Game Object block `index`: BinFile.Version takes its version; the 3D object data key falls back to key
-// entry e, then to the first u32 from 98 + L on that is some block's key (pack key 4 bytes after it); the block
-// found takes the object's name. False when the block is too short to hold its keys (nothing but the version
-// is then set).
+// entry e, then to the first u32 from 98 + L to Size - 5 that is some block's key (pack key 4 bytes after it), or
+// when none is, to the u32 at Size - 5; the block found takes the object's name. False when the block is too
+// short to hold its keys (nothing but the version is then set).
 bool ResolveGameObject(TBinFile& bin, int32_t index, TGameObject& go);
 
 // Listings into the unpacker page's text box, emptied first when `clear` is set: a texture pack block (key,

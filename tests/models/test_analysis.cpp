@@ -104,6 +104,43 @@ TEST_F(Analysis, ByteScanTakesAnyBlockKeyEvenAGameObjects)
     EXPECT_EQ(Memo3(), std::vector<std::string>{"Unknown data"});
 }
 
+TEST_F(Analysis, ByteScanPastTheBytesTheFileHolds)
+{
+    // A Game Object claiming 400 data bytes, cut after 120 by the end of the file; its key entries are FF bytes, so
+    // no position before the cut reads a key. Later positions read 0.
+    GameObjectSpec go = Object("Box", 0x777, 0x600);
+    for (auto& entry : go.entryKeys)
+        entry[0] = entry[1] = 0xFFFFFFFF;
+    Bytes cut = GameObjectData(go);
+    std::fill(cut.begin() + 102, cut.begin() + 146, 0xFF);
+    cut.resize(120);
+    auto resolve = [&](std::vector<BinBlockSpec> before, const Bytes& data) {
+        Bytes f = ExpandedBin(before);
+        AppendBlock(f, {0x100, data});
+        SetU32(f, f.size() - data.size() - 12, 400);
+        WriteFileBytes(dir.file("cut.bin"), f);
+        EXPECT_TRUE(bin.LoadFromFile(dir.file("cut.bin")));
+        TGameObject r;
+        EXPECT_TRUE(ResolveGameObject(bin, static_cast<int32_t>(before.size()), r));
+        return r;
+    };
+    // Nothing found: the key is the u32 at Size - 5, past the cut.
+    TGameObject r = resolve({{0x1234, MeshData(Triangle(0))}}, cut);
+    EXPECT_EQ(r.GeoKey, 0u);
+    EXPECT_EQ(r.GeoIndex, -1);
+    // A key made of the last two bytes held and two zeros.
+    Bytes straddle = cut;
+    straddle[118] = 0x34, straddle[119] = 0x12;
+    r = resolve({{0x1234, MeshData(Triangle(0))}}, straddle);
+    EXPECT_EQ(r.GeoIndex, 0);
+    EXPECT_EQ(r.PackKey, 0u);
+    // Key 0 is found at the first position past the cut.
+    r = resolve({{0x1234, MeshData(Triangle(0))}, {0x0, MeshData(Triangle(0))}}, cut);
+    EXPECT_EQ(r.GeoKey, 0u);
+    EXPECT_EQ(r.GeoIndex, 1);
+    EXPECT_EQ(bin.Blocks[1].Name, "Box");
+}
+
 TEST_F(Analysis, MinimumSizeIsLPlus151)
 {
     GameObjectSpec go = Object("Box", 0x500, 0x600);
