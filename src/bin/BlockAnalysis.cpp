@@ -90,13 +90,14 @@ void ListTexturePack(TBinFile& bin, int32_t i, bool clear)
     Listing(bin, "[" + KeyText(bin.Blocks[static_cast<size_t>(i)].Key) + "] - Texture pack");
     const uint32_t n = bin.GetDWord(i, 8);
     Listing(bin, "# textures : " + std::to_string(n));
-    // Slots beyond the block's end read 00000000; a count is listed no further than the slots the block holds
-    // or the number of blocks in the file, whichever is larger.
-    const uint32_t inBlock = bin.Readable(i) > 12 ? (bin.Readable(i) - 12) / 4 : 0;
-    const uint32_t limit = std::min<uint32_t>(n, std::max<uint32_t>(inBlock, static_cast<uint32_t>(bin.Count)));
+    // Slots beyond the block's end read 00000000. A hostile count is listed up to a fixed number of lines and
+    // then summed up in one line.
+    const uint32_t limit = std::min(n, kMaxSlotLines);
     for (uint32_t s = 0; s < limit; ++s)
         Listing(bin, "[" + std::to_string(s) + "] : " +
                          KeyText(bin.GetDWord(i, static_cast<int32_t>(std::min<uint64_t>(12 + 4ull * s, INT32_MAX)))));
+    if (limit < n)
+        Listing(bin, "... " + std::to_string(n - limit) + " more slots not listed");
 }
 
 void ListWorldBlock(TBinFile& bin, int32_t i, bool clear)

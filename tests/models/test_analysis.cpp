@@ -239,21 +239,31 @@ TEST_F(Analysis, TexturePackListing)
                                                  "[1] : 00000002", "[2] : 00000000"}));
 }
 
-TEST_F(Analysis, HugeSlotCountIsBoundedByTheFile)
+TEST_F(Analysis, SlotCountsBeyondTheBlockAreListedUpToAFixedBound)
 {
-    Bytes pack = TexturePackData({0x1, 0x2});
-    SetU32(pack, 8, 0xFFFFFFFFu);
-    Load({{0x400, pack}});
+    Bytes five = TexturePackData({0x1, 0x2});
+    SetU32(five, 8, 5);
+    Bytes huge = TexturePackData({0x1, 0x2});
+    SetU32(huge, 8, 0xFFFFFFFFu);
+    Load({{0x400, five}, {0x401, huge}});
     bin.AnalyzeBlock(0, false);
-    ASSERT_EQ(Memo2().size(), 4u);
+    EXPECT_EQ(Memo2(), (std::vector<std::string>{"[00000400] - Texture pack", "# textures : 5", "[0] : 00000001",
+                                                 "[1] : 00000002", "[2] : 00000000", "[3] : 00000000",
+                                                 "[4] : 00000000"}));
+    bin.AnalyzeBlock(1, false);
+    ASSERT_EQ(Memo2().size(), 2u + 65536 + 1);
     EXPECT_EQ(Memo2()[1], "# textures : 4294967295");
+    EXPECT_EQ(Memo2()[2 + 65535], "[65535] : 00000000");
+    EXPECT_EQ(Memo2().back(), "... 4294901759 more slots not listed");
 }
 
 TEST_F(Analysis, WorldBlockListing)
 {
+    Bytes wow = WowData("Level One", 0x01020304);
+    SetU32(wow, 140, 0xFFFFFFFF);
     Load({{0x1, MeshData(Triangle(0))}, {0x2, MeshData(Triangle(0))}, {0x3, MeshData(Triangle(0))},
           {0x4, MeshData(Triangle(0))}, {0x5, MeshData(Triangle(0))}, {0x6, MeshData(Triangle(0))},
-          {0x7, MeshData(Triangle(0))}, {0xCAFE, WowData("Level One", 0x01020304)}});
+          {0x7, MeshData(Triangle(0))}, {0xCAFE, wow}});
     bin.AnalyzeBlock(7, false);
     const std::vector<std::string> expect = {
         "[7] - .wow",
@@ -263,7 +273,7 @@ TEST_F(Analysis, WorldBlockListing)
         "Matrix line 2 : 4.500000 5.500000 6.500000 7.500000",
         "Matrix line 3 : 8.500000 9.500000 10.500000 11.500000",
         "Matrix line 4 : 12.500000 13.500000 14.500000 15.500000",
-        "Sixvalue : 6",
+        "Sixvalue : 4294967295",
         "Thefloat : 1.250000",
         "Zero 1 : 0",
         "Zero 2 : 0",
