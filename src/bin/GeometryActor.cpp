@@ -35,15 +35,38 @@ void Trace(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(M
 
 // Lists nested deeper than this are not entered (the nesting is a chain of recursive loads).
 constexpr size_t kMaxListDepth = 64;
+// What the export of an inner list costs besides the mesh bytes loaded so far, and what parts and exports may each
+// cost together beyond the bytes the stream holds.
+constexpr int64_t kExportCost = 4096;
+constexpr int64_t kAllowance = int64_t{1} << 20;
 
 int64_t Remaining(TBinFile& bin) { return bin.Stream.Size() - bin.Stream.Position(); }
 
-// The list blocks being loaded, outermost first: a list that names itself (directly or through other lists)
-// is not entered again.
-void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, bool Reset,
-               std::vector<int32_t>& lists);
+// One load: a direct call and the parts of its lists. Its work is bounded by the bytes of the file: a list is
+// entered at most once (one naming itself, or naming another list twice, is not entered again), lists nest at
+// most kMaxListDepth deep, the parts entered cost their header and data bytes from a budget of the stream's
+// size and an allowance (every block fits once; a part named again loads again while the budget lasts), and the
+// exports of inner lists cost from a budget of their own. What these bounds skip is logged once.
+struct TActorLoad {
+    std::vector<bool> ListEntered; // per block
+    size_t Depth = 0;
+    int64_t PartBudget = 0;
+    int64_t MeshBytes = 0; // data bytes of the meshes loaded
+    int64_t ExportBudget = 0;
+    bool Pending = false; // parts loaded since the world's derived data were last made
+    bool Cut = false;
 
-void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool Reset)
+    void CutShort(TBinFile& bin)
+    {
+        if (!Cut)
+            geometry::Log(bin, "! Multiblock list cut: it names more parts than the file holds");
+        Cut = true;
+    }
+};
+
+void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, bool Reset, TActorLoad& load);
+
+void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool Reset, TActorLoad& load)
 {
     TWorldData& W = *bin.WorldData;
     const coffeeblock& B = bin.Blocks[static_cast<size_t>(g.Index)];
@@ -128,13 +151,19 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
 
     if (!geometry::ReadUVsModelsFaces(bin, g))
         return;
-    geometry::Complete(bin);
+    load.MeshBytes += bin.Held(g.Index);
+    // Inside a list the derived data of the whole world are made once, before the list's export, not after each
+    // part: what a load observes is the same, and a list of many parts costs no more than their bytes.
+    if (load.Depth > 0)
+        load.Pending = true;
+    else
+        geometry::Complete(bin);
     if (Reset)
         W.ExportModel(g.BaseName, g.ExportKey, bin.FileName);
     W.Loaded = true;
 }
 
-void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, std::vector<int32_t>& lists)
+void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TActorLoad& load)
 {
     bin.ReadDWord(); // not used
     uint32_t count = bin.ReadDWord();
@@ -147,21 +176,40 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, std:
     for (uint32_t& k : keys)
         k = bin.ReadDWord();
 
-    lists.push_back(g.Index);
+    load.ListEntered[static_cast<size_t>(g.Index)] = true;
+    ++load.Depth;
     for (uint32_t key : keys) {
         const int32_t part = bin.FindKey(key);
-        if (part == -1 || std::find(lists.begin(), lists.end(), part) != lists.end() || lists.size() >= kMaxListDepth) {
+        if (part == -1) {
             geometry::Log(bin, "Multiblock error?");
             continue;
         }
-        LoadActor(bin, part, true, Matrix, false, lists);
+        const int64_t cost = 12 + int64_t{bin.Held(part)};
+        if (load.ListEntered[static_cast<size_t>(part)] || load.Depth >= kMaxListDepth || cost > load.PartBudget) {
+            load.CutShort(bin);
+            continue;
+        }
+        load.PartBudget -= cost;
+        LoadActor(bin, part, true, Matrix, false, load);
     }
-    lists.pop_back();
+    --load.Depth;
+    // The list that the load began with always exports; inner lists as long as their budget lasts.
+    if (load.Depth > 0) {
+        const int64_t cost = kExportCost + load.MeshBytes;
+        if (cost > load.ExportBudget) {
+            load.CutShort(bin);
+            return;
+        }
+        load.ExportBudget -= cost;
+    }
+    if (load.Pending) {
+        geometry::Complete(bin);
+        load.Pending = false;
+    }
     bin.WorldData->ExportModel(g.BaseName, g.ExportKey, bin.FileName);
 }
 
-void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, bool Reset,
-               std::vector<int32_t>& lists)
+void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, bool Reset, TActorLoad& load)
 {
     bin.frontend().ClearMemo(MemoId::Memo2);
     TGeometryLoad g;
@@ -174,9 +222,9 @@ void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, 
     bin.WorldData->BlockKey = bin.ReadDWord();
     const uint32_t type = bin.ReadDWord();
     if (type == 1)
-        LoadActorMesh(bin, g, Matrix, Reset);
+        LoadActorMesh(bin, g, Matrix, Reset, load);
     else if (type == 8)
-        LoadList(bin, g, Matrix, lists);
+        LoadList(bin, g, Matrix, load);
     else
         bin.frontend().ShowMessage("Contact the author! " + NameText(B.Name) + " multiple datablocks?");
 }
@@ -187,6 +235,9 @@ void TBinFile::LoadActorGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool
 {
     if (!WorldData)
         return;
-    std::vector<int32_t> lists;
-    LoadActor(*this, Index, Quiet, Matrix, Reset, lists);
+    TActorLoad load;
+    load.ListEntered.assign(Blocks.size(), false);
+    load.PartBudget = Stream.Size() + kAllowance;
+    load.ExportBudget = Stream.Size() + kAllowance;
+    LoadActor(*this, Index, Quiet, Matrix, Reset, load);
 }
