@@ -140,6 +140,11 @@ TEST_F(DisplayPageTest, ControlsAndStartValues)
     EXPECT_EQ(page->Label2->text(), "1");
     page->ScrollBar2->setValue(37);
     EXPECT_EQ(page->Label2->text(), "37");
+    // A click in the trough below the handle moves the step by 1, like the arrows.
+    page->ScrollBar2->setValue(1);
+    QTest::mouseClick(page->ScrollBar2, Qt::LeftButton, {}, QPoint(8, page->ScrollBar2->height() - 30));
+    EXPECT_EQ(page->ScrollBar2->value(), 2);
+    EXPECT_EQ(page->Label2->text(), "2");
 }
 
 TEST_F(DisplayPageTest, StartUpSetsUpCameraProjectionAndView)
