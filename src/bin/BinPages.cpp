@@ -423,7 +423,7 @@ void TBinPages::Inspect1Click()
                 break;
             }
             say("[" + KeyText(bin.Blocks[static_cast<size_t>(i)].Key) + "] - GAO");
-            say("Model name : " + Win1252ToUtf8(go.Name));
+            say("Model name : " + go.Name);
             say("Version    : " + std::to_string(static_cast<int32_t>(go.Version)));
             say("3D Data    : " + KeyText(go.GeoKey));
             say("Texture    : " + KeyText(go.PackKey));

@@ -25,7 +25,7 @@ bool ResolveGameObject(TBinFile& bin, int32_t index, TGameObject& go)
     go.Version = bin.GetDWord(index, 4);
     bin.Version = go.Version;
     go.NameLength = bin.GetDWord(index, 16);
-    go.Name = bin.GameObjectName(index);
+    go.Name = Win1252ToUtf8(bin.GameObjectName(index));
     if (index < 0 || index >= bin.Count || static_cast<size_t>(index) >= bin.Blocks.size())
         return false;
     const int64_t size = bin.Blocks[static_cast<size_t>(index)].Size;

@@ -13,7 +13,7 @@
 class TBinFile;
 
 struct TGameObject {
-    std::string Name;     // bytes before the first zero of the stored name
+    std::string Name;     // the stored name before its first zero byte, decoded from Windows-1252
     uint32_t Version = 0;
     uint32_t NameLength = 0; // L
     Matrix4 Matrix{};

@@ -73,8 +73,8 @@ bool Prologue(TBinFile& bin, int32_t Index, bool Quiet, bool Reset, TGeometryLoa
     } else {
         StripNulls(B.Name);
         g.BaseName.clear();
-        if (B.Name.find('.') != std::string::npos && B.Name.size() > 4)
-            g.BaseName = B.Name.substr(0, B.Name.size() - 4);
+        if (B.Name.find('.') != std::string::npos)
+            g.BaseName = DropLastChars(B.Name, 4);
         g.ExportKey = B.Key;
     }
     if (g.BaseName.rfind("B_", 0) == 0) {

@@ -21,8 +21,8 @@ constexpr uint32_t ActorCode = 0xC0DE2002;
 // Deletes every NUL character of s.
 void StripNulls(std::string& s);
 
-// Bytes of a block or model name as display text: kept when valid UTF-8 (a name made from the bin file's path),
-// otherwise read as Windows-1252.
+// A block or model name as display text: kept when valid UTF-8; a file-system name in another encoding has its
+// bytes shown as Windows-1252.
 std::string NameText(const std::string& bytes);
 
 // What one load keeps between its steps.
@@ -31,7 +31,7 @@ struct TGeometryLoad {
     uint32_t VertexBase = 0;
     uint32_t UVBase = 0;
     uint32_t ModelBase = 0;
-    std::string BaseName;   // prefix of model names and base of export file names (bytes as stored)
+    std::string BaseName;   // prefix of model names and base of export file names (file-system text)
     uint32_t ExportKey = 0; // identifier handed to the export
     // Counts of this block.
     uint32_t VertexCount = 0;

@@ -435,7 +435,7 @@ std::string TBinFile::ExtractPath(int32_t index)
     if (GetTag(index, 0) == TagGameObject) {
         std::string name = GameObjectName(index);
         if (!name.empty())
-            b.Name = std::move(name);
+            b.Name = Win1252ToUtf8(name);
     }
     if (!b.Name.empty()) {
         // A name from the data is a path below the current directory, never outside it; a name that a

@@ -42,7 +42,9 @@ struct coffeeblock {
     int32_t Offset = 0;  // position of the 12-byte header in Stream
     // Readable data bytes: Size, or 0 for an entry whose header was found at the very end of the stream.
     uint32_t DataCount = 0;
-    std::string Name;    // set by the analysis and the geometry loaders
+    // Set by the analysis and the geometry loaders; a file-system name: a Game Object's name decoded from
+    // Windows-1252 where it is read, or one made from the bin file's path.
+    std::string Name;
 
     int64_t DataOffset() const { return static_cast<int64_t>(Offset) + 12; }
 };
@@ -124,7 +126,7 @@ public:
     std::string BlockTypeName(int32_t index) const;
     // Name of a ".wow" block: the 61 bytes at 12, cut before the first zero; "" when they hold none.
     std::string WorldName(int32_t index) const;
-    // Name of a ".gao" block: the bytes at 20 before the first zero, within its stored length.
+    // Name of a ".gao" block: the bytes at 20 before the first zero, within its stored length (Windows-1252).
     std::string GameObjectName(int32_t index) const;
     // One line per block: key (offset) - type name[ - game object name].
     void FillList(TListLines& list) const;

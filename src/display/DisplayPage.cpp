@@ -315,8 +315,7 @@ void TDisplayPage::Button4Click()
 
 std::string TDisplayPage::ExportBaseName(const std::string& binFileName)
 {
-    const std::string name = ExtractFileName(binFileName);
-    return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
+    return DropLastChars(ExtractFileName(binFileName), 4);
 }
 
 void TDisplayPage::Button6Click()

@@ -1,5 +1,7 @@
 #include "models/BinFixture.h"
 
+#include <algorithm>
+
 #include "bin/BlockAnalysis.h"
 
 namespace {
@@ -196,6 +198,31 @@ TEST_F(Analysis, ObjectsLoadsEveryGameObjectWithTheClearOption)
     ASSERT_EQ(b.faces, 1u);
     EXPECT_EQ(a.corners[0].x, 10);
     EXPECT_EQ(b.corners[1].x, 21);
+}
+
+TEST_F(Analysis, NonAsciiNamesNameTheFilesTheyReferTo)
+{
+    // A bin file whose path is file-system text (UTF-8) and a Game Object whose stored name is Windows-1252.
+    const std::string cafe = "caf\xC3\xA9";
+    ui.options[OptionId::WriteOBJ] = 1;
+    Load({{0x100, GameObjectData(Object("caf\xE9.gao", 0x500, 0x600))}, {0x500, MeshData(Triangle(0))},
+          {0x700, TexData(1, 0, 2, 2, Bytes(16, 0x40))}},
+         cafe + ".bin");
+    AddPack(0x600, {0x700});
+    bin.ExtractAllTextures();
+    bin.AnalyzeBlock(0, false);
+    bin.ExtractBlock(0);
+    EXPECT_TRUE(std::filesystem::exists(dir.file(cafe + ".gao")));
+    // Every name in the model files is the name of a file on disk, byte for byte.
+    const auto obj = SplitCrLf(ReadText(dir.file(cafe + ".obj")));
+    ASSERT_GE(obj.size(), 2u);
+    EXPECT_EQ(obj[1], "mtllib " + cafe + ".mtl");
+    const auto mtl = SplitCrLf(ReadText(dir.file(cafe + ".mtl")));
+    ASSERT_GE(mtl.size(), 10u);
+    EXPECT_EQ(mtl[1], "# " + cafe + ".mtl");
+    EXPECT_EQ(mtl[9], "map_Kd .\\" + cafe + "_00000700.TGA");
+    EXPECT_TRUE(std::filesystem::exists(dir.file(cafe + "_00000700.TGA")));
+    EXPECT_NE(std::find(obj.begin(), obj.end(), "g " + cafe + "0"), obj.end());
 }
 
 TEST_F(Analysis, ObjectsOnAFileWithoutGameObjects)
