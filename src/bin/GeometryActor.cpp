@@ -91,7 +91,7 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
     const uint64_t minimum = 4 + uint64_t{g.VertexCount} * 12 + uint64_t{g.UVCount} * 8 + uint64_t{g.ModelCount} * 8;
     if (!geometry::Grow(bin, g, minimum))
         return;
-    W.VertexExtra.assign(W.VertexCount, 0);
+    W.VertexExtra.resize(W.VertexCount); // nothing fills it: new entries are 0
 
     Trace(bin, "Filename      : " + NameText(B.Name));
     Trace(bin, "Vertices      : " + std::to_string(W.VertexCount));
