@@ -17,6 +17,7 @@
 #include "app/Tmox.h"
 #include "bin/BlockAnalysis.h"
 #include "bin/ExpandBin.h"
+#include "bin/Geometry.h"
 #include "bin/RawImage.h"
 #include "models/FloatFormat.h"
 #include "models/WorldData.h"
@@ -328,6 +329,8 @@ void TBinPages::Extract1Click()
 {
     if (loading_ || !Bin())
         return;
+    // Many selected objects placed into one world: its derived data are made before exports and once at the end.
+    const geometry::TDeferDerived defer(*Bin(), true);
     for (int i : SelectedLines()) {
         Bin()->AnalyzeBlock(i, false);
         Log("Extracted " + std::string(ListModel->Lines().Line(i)));

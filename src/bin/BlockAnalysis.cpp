@@ -159,6 +159,9 @@ void TBinFile::AnalyzeBlock(int32_t index, bool Quiet)
 
 void TBinFile::ExtractAllObjects()
 {
+    // The world's derived data are made before each export and once at the end, not after every object: many
+    // objects placed into one world cost their own bytes, not the world's size for each.
+    const geometry::TDeferDerived defer(*this, true);
     for (int32_t i = 0; i < Count; ++i)
         if (GetTag(i, 0) == TagGameObject)
             AnalyzeBlock(i, true);

@@ -207,6 +207,33 @@ void Complete(TBinFile& bin)
     W.ResolveUVs();
     W.ComputeNormals();
     W.UpdateBounds();
+    W.DerivedPending = false;
+}
+
+void Finish(TBinFile& bin)
+{
+    if (bin.DeferDerived)
+        bin.WorldData->DerivedPending = true;
+    else
+        Complete(bin);
+}
+
+void CompletePending(TBinFile& bin)
+{
+    if (bin.WorldData && bin.WorldData->DerivedPending)
+        Complete(bin);
+}
+
+TDeferDerived::TDeferDerived(TBinFile& bin, bool defer) : bin_(bin), was_(bin.DeferDerived)
+{
+    bin_.DeferDerived = was_ || defer;
+}
+
+TDeferDerived::~TDeferDerived()
+{
+    bin_.DeferDerived = was_;
+    if (!was_)
+        CompletePending(bin_);
 }
 
 } // namespace geometry
@@ -269,8 +296,10 @@ void TBinFile::LoadGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool Rese
 
     if (!geometry::ReadUVsModelsFaces(*this, g))
         return;
-    geometry::Complete(*this);
-    if (frontend().Option(OptionId::WriteOBJ))
+    geometry::Finish(*this);
+    if (frontend().Option(OptionId::WriteOBJ)) {
+        geometry::CompletePending(*this);
         W.ExportModel(g.BaseName, g.ExportKey, FileName);
+    }
     W.Loaded = true;
 }

@@ -54,6 +54,22 @@ bool ReadUVsModelsFaces(TBinFile& bin, const TGeometryLoad& g);
 void RollBack(TBinFile& bin, const TGeometryLoad& g);
 // Texture coordinates, normals and bounds of the whole world.
 void Complete(TBinFile& bin);
+// The end of a successful load: Complete, or while the bin file defers them, the derived data marked pending.
+// Each Complete covers the whole world, so one after many loads leaves what one after each would have.
+void Finish(TBinFile& bin);
+// Complete when loads left it pending (before an export, and at the end of a deferring run).
+void CompletePending(TBinFile& bin);
+
+// Defers the derived data of the loads made during its lifetime and makes them at its end.
+class TDeferDerived {
+public:
+    TDeferDerived(TBinFile& bin, bool defer);
+    ~TDeferDerived();
+
+private:
+    TBinFile& bin_;
+    bool was_;
+};
 // Appends a line to the analyzer's log.
 void Log(TBinFile& bin, const std::string& line);
 

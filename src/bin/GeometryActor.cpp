@@ -53,7 +53,6 @@ struct TActorLoad {
     int64_t PartBudget = 0;
     int64_t MeshBytes = 0; // data bytes of the meshes loaded
     int64_t ExportBudget = 0;
-    bool Pending = false; // parts loaded since the world's derived data were last made
     bool Cut = false;
 
     void CutShort(TBinFile& bin)
@@ -152,14 +151,11 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
     if (!geometry::ReadUVsModelsFaces(bin, g))
         return;
     load.MeshBytes += bin.Held(g.Index);
-    // Inside a list the derived data of the whole world are made once, before the list's export, not after each
-    // part: what a load observes is the same, and a list of many parts costs no more than their bytes.
-    if (load.Depth > 0)
-        load.Pending = true;
-    else
-        geometry::Complete(bin);
-    if (Reset)
+    geometry::Finish(bin);
+    if (Reset) {
+        geometry::CompletePending(bin);
         W.ExportModel(g.BaseName, g.ExportKey, bin.FileName);
+    }
     W.Loaded = true;
 }
 
@@ -178,6 +174,9 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
 
     load.ListEntered[static_cast<size_t>(g.Index)] = true;
     ++load.Depth;
+    // The parts leave the world's derived data to be made once, before the export: a list of many parts costs
+    // their bytes, not the world's size for each.
+    const geometry::TDeferDerived defer(bin, true);
     for (uint32_t key : keys) {
         const int32_t part = bin.FindKey(key);
         if (part == -1) {
@@ -202,10 +201,7 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
         }
         load.ExportBudget -= cost;
     }
-    if (load.Pending) {
-        geometry::Complete(bin);
-        load.Pending = false;
-    }
+    geometry::CompletePending(bin);
     bin.WorldData->ExportModel(g.BaseName, g.ExportKey, bin.FileName);
 }
 

@@ -53,6 +53,7 @@ void TWorldData::Clear()
     Models.clear();
     UVs.clear();
     Center = Vector3Make(0, 0, 0);
+    DerivedPending = false;
 }
 
 void TWorldData::FreeTextures()

@@ -68,6 +68,9 @@ public:
     int32_t PackCount = 0;
     int32_t CurrentPack = 0;
     bool Loaded = false;
+    // Texture coordinates, normals and bounds not yet made for the last loads: loads in a run over many blocks
+    // leave them to be made once, before anything reads them. Clear drops it with the geometry.
+    bool DerivedPending = false;
 
     Frontend& UI;
     GLTextures* Textures;

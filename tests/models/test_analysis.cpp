@@ -183,6 +183,7 @@ TEST_F(Analysis, ObjectsLoadsEveryGameObjectWithTheClearOption)
     EXPECT_EQ(world.Models[0].Name, "A0");
     EXPECT_EQ(world.Models[1].Name, "B1");
     EXPECT_EQ(world.Vertices[3].x, 20);
+    EXPECT_EQ(world.Normals[5].z, 1); // the normals of the whole world, made once at the end
     EXPECT_TRUE(Memo2().empty());
 
     ui.options[OptionId::ClearPrevious] = 1;
@@ -198,6 +199,7 @@ TEST_F(Analysis, ObjectsLoadsEveryGameObjectWithTheClearOption)
     ASSERT_EQ(b.faces, 1u);
     EXPECT_EQ(a.corners[0].x, 10);
     EXPECT_EQ(b.corners[1].x, 21);
+    EXPECT_NE(ReadText(dir.file("B.obj")).find("vn 0.000000 0.000000 1.000000"), std::string::npos);
 }
 
 TEST_F(Analysis, NonAsciiNamesNameTheFilesTheyReferTo)
