@@ -151,3 +151,43 @@ void BM_List_ManyParts(benchmark::State& state)
 BENCHMARK(BM_List_ManyParts)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
 
 } // namespace
+
+namespace {
+void BM_Objects_Appended(benchmark::State& state)
+{
+    // Game Objects that all place one mesh of 12 faces, loaded into one world ("Clear previous" off).
+    const uint32_t objects = static_cast<uint32_t>(state.range(0));
+    std::vector<BinBlockSpec> blocks;
+    Bytes mesh;
+    for (uint32_t v : {1u, 0u, 0u, 0u, 14u, 0u, 0u, 0u, 1u, 0u, 0u})
+        PutU32(mesh, v);
+    for (int i = 0; i < 14 * 3; ++i)
+        PutF32(mesh, static_cast<float>(i % 5));
+    PutU32(mesh, 12);
+    PutU32(mesh, 0);
+    for (uint16_t f = 0; f < 12; ++f) {
+        for (uint16_t k = 0; k < 3; ++k)
+            PutU16(mesh, static_cast<uint16_t>(f + k));
+        for (int k = 0; k < 3; ++k)
+            PutU16(mesh, 0);
+        PutU32(mesh, 0);
+    }
+    blocks.push_back({0x500, mesh});
+    for (uint32_t i = 0; i < objects; ++i) {
+        GameObjectSpec go;
+        go.name = "o.gao";
+        go.geoKey = 0x500;
+        blocks.push_back({0x10000 + i, GameObjectData(go)});
+    }
+    blocks.push_back({TerminatorKey, TerminatorData()});
+    Loaded l(ExpandedBin(blocks));
+    for (auto _ : state) {
+        l.world.Clear();
+        l.bin.ExtractAllObjects();
+    }
+    state.SetComplexityN(objects);
+    state.counters["per_object_ns"] = benchmark::Counter(
+        static_cast<double>(objects), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Objects_Appended)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+} // namespace
