@@ -43,8 +43,8 @@ namespace geometry {
 
 // Index test, reset or bases, naming and the "B_" test. False: the load stops here.
 bool Prologue(TBinFile& bin, int32_t Index, bool Quiet, bool Reset, TGeometryLoad& g);
-// Grows the world by the block's counts (new elements zero) once the stream is known to hold `bytesNeeded`
-// more bytes from its position. False (with the failure line, nothing changed) when it does not.
+// Grows the world by the block's counts (new elements zero) once the block is known to hold `bytesNeeded`
+// more bytes from the stream's position. False (with the failure line, nothing changed) when it does not.
 bool Grow(TBinFile& bin, TGeometryLoad& g, uint64_t bytesNeeded);
 // Reads the block's vertices placed by the matrix.
 void ReadVertices(TBinFile& bin, const TGeometryLoad& g, const Matrix4& M);
@@ -72,5 +72,8 @@ private:
 };
 // Appends a line to the analyzer's log.
 void Log(TBinFile& bin, const std::string& line);
+// Bytes of the block being loaded that the stream holds from its position on: counts and sizes are checked
+// against them, so a load reads and grows no further than its own block.
+int64_t BlockRemaining(TBinFile& bin, const TGeometryLoad& g);
 
 } // namespace geometry

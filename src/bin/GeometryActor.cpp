@@ -40,7 +40,6 @@ constexpr size_t kMaxListDepth = 64;
 constexpr int64_t kExportCost = 4096;
 constexpr int64_t kAllowance = int64_t{1} << 20;
 
-int64_t Remaining(TBinFile& bin) { return bin.Stream.Size() - bin.Stream.Position(); }
 
 // One load: a direct call and the parts of its lists. Its work is bounded by the bytes of the file: a list is
 // entered at most once (one naming itself, or naming another list twice, is not entered again), lists nest at
@@ -104,7 +103,7 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
     for (uint32_t i = 0; i < a2; ++i) {
         Trace(bin, "Block " + std::to_string(i));
         somethingblock bone;
-        if (Remaining(bin) < 72) {
+        if (geometry::BlockRemaining(bin, g) < 72) {
             geometry::RollBack(bin, g);
             return;
         }
@@ -124,7 +123,7 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
         bone.StB = bin.ReadDWord();
         if (bone.StB != 2 && bone.StB != 4 && bone.StB != 6)
             bin.frontend().ShowMessage("Contact the author! ActorStB=" + std::to_string(bone.StB));
-        if (Remaining(bin) < int64_t{4} * bone.ValueCount) {
+        if (geometry::BlockRemaining(bin, g) < int64_t{4} * bone.ValueCount) {
             geometry::RollBack(bin, g);
             return;
         }
@@ -139,7 +138,8 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
     const int32_t hasNormals = static_cast<int32_t>(bin.ReadDWord());
     const uint64_t vc = g.VertexCount;
     const uint64_t rest = vc * 12 + (hasNormals > 0 ? vc * 12 : 0) + uint64_t{g.UVCount} * 8 + uint64_t{g.ModelCount} * 8;
-    if (Remaining(bin) < 0 || rest > static_cast<uint64_t>(Remaining(bin))) {
+    const int64_t remaining = geometry::BlockRemaining(bin, g);
+    if (remaining < 0 || rest > static_cast<uint64_t>(remaining)) {
         geometry::RollBack(bin, g);
         return;
     }
@@ -164,8 +164,8 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
     bin.ReadDWord(); // not used
     uint32_t count = bin.ReadDWord();
     bin.Stream.Seek(3, SeekOrigin::Current);
-    // No more keys than the stream holds.
-    const int64_t room = std::max<int64_t>(Remaining(bin), 0) / 4;
+    // No more keys than the block holds.
+    const int64_t room = std::max<int64_t>(geometry::BlockRemaining(bin, g), 0) / 4;
     if (count > room)
         count = static_cast<uint32_t>(room);
     std::vector<uint32_t> keys(count);

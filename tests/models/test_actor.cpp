@@ -220,10 +220,12 @@ TEST_F(ActorLoader, DeeplyNestedListsStop)
 TEST_F(ActorLoader, EmptyListExportsTheWorldAsItIs)
 {
     Bytes list = ListData({});
-    SetU32(list, 8, 0x7FFFFFFF); // a count far beyond the stream
+    SetU32(list, 8, 0x7FFFFFFF); // a count far beyond the block: the terminator after it holds no keys of it
     Load({{0x900, list}});
     bin.Blocks[0].Name = "none.gao";
     bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_TRUE(Memo3().empty());
+    EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(world.ModelCount, 0u);
     EXPECT_TRUE(std::filesystem::exists(dir.file("none.obj")));
 }
