@@ -5,6 +5,7 @@
 // vertices, the normals (when has-normals > 0), the UV table, model headers and faces; no colour section.
 // Multi-block list (type 8): u32 unused, u32 count, 3 bytes skipped, count u32 keys of the part blocks.
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 #include "bin/Geometry.h"
@@ -40,14 +41,13 @@ constexpr size_t kMaxListDepth = 64;
 constexpr int64_t kExportCost = 4096;
 constexpr int64_t kAllowance = int64_t{1} << 20;
 
-
 // One load: a direct call and the parts of its lists. Its work is bounded by the bytes of the file: a list is
 // entered at most once (one naming itself, or naming another list twice, is not entered again), lists nest at
 // most kMaxListDepth deep, the parts entered cost their header and data bytes from a budget of the stream's
 // size and an allowance (every block fits once; a part named again loads again while the budget lasts), and the
 // exports of inner lists cost from a budget of their own. What these bounds skip is logged once.
 struct TActorLoad {
-    std::vector<bool> ListEntered; // per block
+    std::unordered_set<int32_t> ListsEntered; // block indexes
     size_t Depth = 0;
     int64_t PartBudget = 0;
     int64_t MeshBytes = 0; // data bytes of the meshes loaded
@@ -172,7 +172,7 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
     for (uint32_t& k : keys)
         k = bin.ReadDWord();
 
-    load.ListEntered[static_cast<size_t>(g.Index)] = true;
+    load.ListsEntered.insert(g.Index);
     ++load.Depth;
     // The parts leave the world's derived data to be made once, before the export: a list of many parts costs
     // their bytes, not the world's size for each.
@@ -184,7 +184,7 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
             continue;
         }
         const int64_t cost = 12 + int64_t{bin.Held(part)};
-        if (load.ListEntered[static_cast<size_t>(part)] || load.Depth >= kMaxListDepth || cost > load.PartBudget) {
+        if (load.ListsEntered.count(part) != 0 || load.Depth >= kMaxListDepth || cost > load.PartBudget) {
             load.CutShort(bin);
             continue;
         }
@@ -232,7 +232,6 @@ void TBinFile::LoadActorGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool
     if (!WorldData)
         return;
     TActorLoad load;
-    load.ListEntered.assign(Blocks.size(), false);
     load.PartBudget = Stream.Size() + kAllowance;
     load.ExportBudget = Stream.Size() + kAllowance;
     LoadActor(*this, Index, Quiet, Matrix, Reset, load);
