@@ -208,7 +208,8 @@ TEST_F(ExportTest, BaseNameFromDataCannotClimbOut)
     EXPECT_FALSE(std::filesystem::exists(dir_.file("escaped.3DS")));
     std::filesystem::create_directory(dir_.path() / "work" / "__");
     w.ExportOBJ("..\\escaped", 0, "a.bin");
-    EXPECT_TRUE(std::filesystem::exists(dir_.path() / "work" / "__" / "escaped.obj"));
+    // The OBJ file names its MTL file as it lies beside it.
+    EXPECT_EQ(SplitCrLf(ReadText((dir_.path() / "work" / "__" / "escaped.obj").string()))[1], "mtllib escaped.mtl");
 }
 
 // 3DS chunks written independently of the writer: id, length of the whole chunk, body.
