@@ -17,6 +17,7 @@
 #include "app/Tmox.h"
 #include "bin/BlockAnalysis.h"
 #include "bin/ExpandBin.h"
+#include "bin/Geometry.h"
 #include "bin/RawImage.h"
 #include "models/FloatFormat.h"
 #include "models/WorldData.h"
@@ -328,6 +329,8 @@ void TBinPages::Extract1Click()
 {
     if (loading_ || !Bin())
         return;
+    // Many selected objects placed into one world: its derived data are made before exports and once at the end.
+    const geometry::TDeferDerived defer(*Bin(), true);
     for (int i : SelectedLines()) {
         Bin()->AnalyzeBlock(i, false);
         Log("Extracted " + std::string(ListModel->Lines().Line(i)));
@@ -423,7 +426,7 @@ void TBinPages::Inspect1Click()
                 break;
             }
             say("[" + KeyText(bin.Blocks[static_cast<size_t>(i)].Key) + "] - GAO");
-            say("Model name : " + Win1252ToUtf8(go.Name));
+            say("Model name : " + go.Name);
             say("Version    : " + std::to_string(static_cast<int32_t>(go.Version)));
             say("3D Data    : " + KeyText(go.GeoKey));
             say("Texture    : " + KeyText(go.PackKey));

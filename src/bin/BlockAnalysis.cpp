@@ -25,7 +25,7 @@ bool ResolveGameObject(TBinFile& bin, int32_t index, TGameObject& go)
     go.Version = bin.GetDWord(index, 4);
     bin.Version = go.Version;
     go.NameLength = bin.GetDWord(index, 16);
-    go.Name = bin.GameObjectName(index);
+    go.Name = Win1252ToUtf8(bin.GameObjectName(index));
     if (index < 0 || index >= bin.Count || static_cast<size_t>(index) >= bin.Blocks.size())
         return false;
     const int64_t size = bin.Blocks[static_cast<size_t>(index)].Size;
@@ -48,14 +48,28 @@ bool ResolveGameObject(TBinFile& bin, int32_t index, TGameObject& go)
         go.PackKey = dword(entry + 4);
     }
     if (bin.FindKey(go.GeoKey) == -1) {
-        for (int64_t r = 98 + L; r < size - 4; ++r) {
+        // Byte scan of the positions 98 + L .. Size - 5: the first u32 that is some block's key wins, else the
+        // key is the u32 at the last position. Only the positions before the bytes the stream holds are
+        // visited: every later one reads 0, so the first of them is found when 0 is a key, and none otherwise.
+        const int64_t first = 98 + L;
+        const int64_t end = size - 4;
+        const int64_t visitEnd = std::min(end, std::max<int64_t>(first, bin.Held(index)));
+        bool found = false;
+        for (int64_t r = first; r < visitEnd && !found; ++r) {
             const uint32_t key = dword(r);
             if (bin.FindKey(key) != -1) {
                 go.GeoKey = key;
                 go.PackKey = dword(r + 4);
-                break;
+                found = true;
             }
         }
+        if (!found && visitEnd < end && bin.FindKey(0) != -1) {
+            go.GeoKey = 0;
+            go.PackKey = dword(visitEnd + 4);
+            found = true;
+        }
+        if (!found)
+            go.GeoKey = dword(end - 1);
     }
     go.GeoIndex = bin.FindKey(go.GeoKey);
     if (go.GeoIndex != -1)
@@ -76,13 +90,14 @@ void ListTexturePack(TBinFile& bin, int32_t i, bool clear)
     Listing(bin, "[" + KeyText(bin.Blocks[static_cast<size_t>(i)].Key) + "] - Texture pack");
     const uint32_t n = bin.GetDWord(i, 8);
     Listing(bin, "# textures : " + std::to_string(n));
-    // Slots beyond the block's end read 00000000; a count is listed no further than the slots the block holds
-    // or the number of blocks in the file, whichever is larger.
-    const uint32_t inBlock = bin.Readable(i) > 12 ? (bin.Readable(i) - 12) / 4 : 0;
-    const uint32_t limit = std::min<uint32_t>(n, std::max<uint32_t>(inBlock, static_cast<uint32_t>(bin.Count)));
+    // Slots beyond the block's end read 00000000. A hostile count is listed up to a fixed number of lines and
+    // then summed up in one line.
+    const uint32_t limit = std::min(n, kMaxSlotLines);
     for (uint32_t s = 0; s < limit; ++s)
         Listing(bin, "[" + std::to_string(s) + "] : " +
                          KeyText(bin.GetDWord(i, static_cast<int32_t>(std::min<uint64_t>(12 + 4ull * s, INT32_MAX)))));
+    if (limit < n)
+        Listing(bin, "... " + std::to_string(n - limit) + " more slots not listed");
 }
 
 void ListWorldBlock(TBinFile& bin, int32_t i, bool clear)
@@ -144,6 +159,9 @@ void TBinFile::AnalyzeBlock(int32_t index, bool Quiet)
 
 void TBinFile::ExtractAllObjects()
 {
+    // The world's derived data are made before each export and once at the end, not after every object: many
+    // objects placed into one world cost their own bytes, not the world's size for each.
+    const geometry::TDeferDerived defer(*this, true);
     for (int32_t i = 0; i < Count; ++i)
         if (GetTag(i, 0) == TagGameObject)
             AnalyzeBlock(i, true);

@@ -13,7 +13,7 @@
 class TBinFile;
 
 struct TGameObject {
-    std::string Name;     // bytes before the first zero of the stored name
+    std::string Name;     // the stored name before its first zero byte, decoded from Windows-1252
     uint32_t Version = 0;
     uint32_t NameLength = 0; // L
     Matrix4 Matrix{};
@@ -24,10 +24,13 @@ struct TGameObject {
 };
 
 // Resolves Game Object block `index`: BinFile.Version takes its version; the 3D object data key falls back to key
-// entry e, then to the first u32 from 98 + L on that is some block's key (pack key 4 bytes after it); the block
-// found takes the object's name. False when the block is too short to hold its keys (nothing but the version
-// is then set).
+// entry e, then to the first u32 from 98 + L to Size - 5 that is some block's key (pack key 4 bytes after it), or
+// when none is, to the u32 at Size - 5; the block found takes the object's name. False when the block is too
+// short to hold its keys (nothing but the version is then set).
 bool ResolveGameObject(TBinFile& bin, int32_t index, TGameObject& go);
+
+// Slot lines of a texture pack listing at most; a larger count ends with one line for the slots not listed.
+constexpr uint32_t kMaxSlotLines = 65536;
 
 // Listings into the unpacker page's text box, emptied first when `clear` is set: a texture pack block (key,
 // slot count, slot keys) and a world block (index, name, first block, matrix, values, five idents).

@@ -48,6 +48,12 @@ namespace geometry {
 
 void Log(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(MemoId::Memo3, line); }
 
+int64_t BlockRemaining(TBinFile& bin, const TGeometryLoad& g)
+{
+    const int64_t end = bin.Blocks[static_cast<size_t>(g.Index)].DataOffset() + bin.Held(g.Index);
+    return end - bin.Stream.Position();
+}
+
 bool Prologue(TBinFile& bin, int32_t Index, bool Quiet, bool Reset, TGeometryLoad& g)
 {
     TWorldData& W = *bin.WorldData;
@@ -73,8 +79,8 @@ bool Prologue(TBinFile& bin, int32_t Index, bool Quiet, bool Reset, TGeometryLoa
     } else {
         StripNulls(B.Name);
         g.BaseName.clear();
-        if (B.Name.find('.') != std::string::npos && B.Name.size() > 4)
-            g.BaseName = B.Name.substr(0, B.Name.size() - 4);
+        if (B.Name.find('.') != std::string::npos)
+            g.BaseName = DropLastChars(B.Name, 4);
         g.ExportKey = B.Key;
     }
     if (g.BaseName.rfind("B_", 0) == 0) {
@@ -87,12 +93,12 @@ bool Prologue(TBinFile& bin, int32_t Index, bool Quiet, bool Reset, TGeometryLoa
 bool Grow(TBinFile& bin, TGeometryLoad& g, uint64_t bytesNeeded)
 {
     TWorldData& W = *bin.WorldData;
-    const int64_t remaining = bin.Stream.Size() - bin.Stream.Position();
+    const int64_t remaining = BlockRemaining(bin, g);
     const uint64_t vertices = uint64_t{W.VertexCount} + g.VertexCount;
     const uint64_t uvs = uint64_t{W.UVCount} + g.UVCount;
     const uint64_t models = uint64_t{W.ModelCount} + g.ModelCount;
     constexpr uint64_t kMax = std::numeric_limits<uint32_t>::max();
-    // Counts that the rest of the stream cannot hold are refused before anything is allocated.
+    // Counts that the rest of the block cannot hold are refused before anything is allocated.
     if (remaining < 0 || bytesNeeded > static_cast<uint64_t>(remaining) || vertices > kMax || uvs > kMax ||
         models > kMax) {
         Log(bin, "Something went wrong for " + NameText(g.BaseName));
@@ -146,8 +152,8 @@ bool ReadUVsModelsFaces(TBinFile& bin, const TGeometryLoad& g)
         uv.v = bin.ReadSingle();
     }
 
-    // Faces follow all model headers; their total must fit in what the stream still holds.
-    const int64_t afterHeaders = bin.Stream.Size() - bin.Stream.Position() - int64_t{8} * g.ModelCount;
+    // Faces follow all model headers; their total must fit in what the block still holds.
+    const int64_t afterHeaders = BlockRemaining(bin, g) - int64_t{8} * g.ModelCount;
     uint64_t faceBytes = 0;
     const texturepack* pack = nullptr;
     if (W.CurrentPack >= 0 && W.CurrentPack < W.PackCount && static_cast<size_t>(W.CurrentPack) < W.Packs.size())
@@ -207,6 +213,33 @@ void Complete(TBinFile& bin)
     W.ResolveUVs();
     W.ComputeNormals();
     W.UpdateBounds();
+    W.DerivedPending = false;
+}
+
+void Finish(TBinFile& bin)
+{
+    if (bin.DeferDerived)
+        bin.WorldData->DerivedPending = true;
+    else
+        Complete(bin);
+}
+
+void CompletePending(TBinFile& bin)
+{
+    if (bin.WorldData && bin.WorldData->DerivedPending)
+        Complete(bin);
+}
+
+TDeferDerived::TDeferDerived(TBinFile& bin, bool defer) : bin_(bin), was_(bin.DeferDerived)
+{
+    bin_.DeferDerived = was_ || defer;
+}
+
+TDeferDerived::~TDeferDerived()
+{
+    bin_.DeferDerived = was_;
+    if (!was_)
+        CompletePending(bin_);
 }
 
 } // namespace geometry
@@ -269,8 +302,10 @@ void TBinFile::LoadGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool Rese
 
     if (!geometry::ReadUVsModelsFaces(*this, g))
         return;
-    geometry::Complete(*this);
-    if (frontend().Option(OptionId::WriteOBJ))
+    geometry::Finish(*this);
+    if (frontend().Option(OptionId::WriteOBJ)) {
+        geometry::CompletePending(*this);
         W.ExportModel(g.BaseName, g.ExportKey, FileName);
+    }
     W.Loaded = true;
 }

@@ -21,8 +21,8 @@ constexpr uint32_t ActorCode = 0xC0DE2002;
 // Deletes every NUL character of s.
 void StripNulls(std::string& s);
 
-// Bytes of a block or model name as display text: kept when valid UTF-8 (a name made from the bin file's path),
-// otherwise read as Windows-1252.
+// A block or model name as display text: kept when valid UTF-8; a file-system name in another encoding has its
+// bytes shown as Windows-1252.
 std::string NameText(const std::string& bytes);
 
 // What one load keeps between its steps.
@@ -31,7 +31,7 @@ struct TGeometryLoad {
     uint32_t VertexBase = 0;
     uint32_t UVBase = 0;
     uint32_t ModelBase = 0;
-    std::string BaseName;   // prefix of model names and base of export file names (bytes as stored)
+    std::string BaseName;   // prefix of model names and base of export file names (file-system text)
     uint32_t ExportKey = 0; // identifier handed to the export
     // Counts of this block.
     uint32_t VertexCount = 0;
@@ -43,8 +43,8 @@ namespace geometry {
 
 // Index test, reset or bases, naming and the "B_" test. False: the load stops here.
 bool Prologue(TBinFile& bin, int32_t Index, bool Quiet, bool Reset, TGeometryLoad& g);
-// Grows the world by the block's counts (new elements zero) once the stream is known to hold `bytesNeeded`
-// more bytes from its position. False (with the failure line, nothing changed) when it does not.
+// Grows the world by the block's counts (new elements zero) once the block is known to hold `bytesNeeded`
+// more bytes from the stream's position. False (with the failure line, nothing changed) when it does not.
 bool Grow(TBinFile& bin, TGeometryLoad& g, uint64_t bytesNeeded);
 // Reads the block's vertices placed by the matrix.
 void ReadVertices(TBinFile& bin, const TGeometryLoad& g, const Matrix4& M);
@@ -54,7 +54,26 @@ bool ReadUVsModelsFaces(TBinFile& bin, const TGeometryLoad& g);
 void RollBack(TBinFile& bin, const TGeometryLoad& g);
 // Texture coordinates, normals and bounds of the whole world.
 void Complete(TBinFile& bin);
+// The end of a successful load: Complete, or while the bin file defers them, the derived data marked pending.
+// Each Complete covers the whole world, so one after many loads leaves what one after each would have.
+void Finish(TBinFile& bin);
+// Complete when loads left it pending (before an export, and at the end of a deferring run).
+void CompletePending(TBinFile& bin);
+
+// Defers the derived data of the loads made during its lifetime and makes them at its end.
+class TDeferDerived {
+public:
+    TDeferDerived(TBinFile& bin, bool defer);
+    ~TDeferDerived();
+
+private:
+    TBinFile& bin_;
+    bool was_;
+};
 // Appends a line to the analyzer's log.
 void Log(TBinFile& bin, const std::string& line);
+// Bytes of the block being loaded that the stream holds from its position on: counts and sizes are checked
+// against them, so a load reads and grows no further than its own block.
+int64_t BlockRemaining(TBinFile& bin, const TGeometryLoad& g);
 
 } // namespace geometry

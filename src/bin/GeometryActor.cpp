@@ -5,6 +5,7 @@
 // vertices, the normals (when has-normals > 0), the UV table, model headers and faces; no colour section.
 // Multi-block list (type 8): u32 unused, u32 count, 3 bytes skipped, count u32 keys of the part blocks.
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 #include "bin/Geometry.h"
@@ -35,15 +36,35 @@ void Trace(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(M
 
 // Lists nested deeper than this are not entered (the nesting is a chain of recursive loads).
 constexpr size_t kMaxListDepth = 64;
+// What the export of an inner list costs besides the mesh bytes loaded so far, and what parts and exports may each
+// cost together beyond the bytes the stream holds.
+constexpr int64_t kExportCost = 4096;
+constexpr int64_t kAllowance = int64_t{1} << 20;
 
-int64_t Remaining(TBinFile& bin) { return bin.Stream.Size() - bin.Stream.Position(); }
+// One load: a direct call and the parts of its lists. Its work is bounded by the bytes of the file: a list is
+// entered at most once (one naming itself, or naming another list twice, is not entered again), lists nest at
+// most kMaxListDepth deep, the parts entered cost their header and data bytes from a budget of the stream's
+// size and an allowance (every block fits once; a part named again loads again while the budget lasts), and the
+// exports of inner lists cost from a budget of their own. What these bounds skip is logged once.
+struct TActorLoad {
+    std::unordered_set<int32_t> ListsEntered; // block indexes
+    size_t Depth = 0;
+    int64_t PartBudget = 0;
+    int64_t MeshBytes = 0; // data bytes of the meshes loaded
+    int64_t ExportBudget = 0;
+    bool Cut = false;
 
-// The list blocks being loaded, outermost first: a list that names itself (directly or through other lists)
-// is not entered again.
-void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, bool Reset,
-               std::vector<int32_t>& lists);
+    void CutShort(TBinFile& bin)
+    {
+        if (!Cut)
+            geometry::Log(bin, "! Multiblock list cut: it names more parts than the file holds");
+        Cut = true;
+    }
+};
 
-void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool Reset)
+void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, bool Reset, TActorLoad& load);
+
+void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool Reset, TActorLoad& load)
 {
     TWorldData& W = *bin.WorldData;
     const coffeeblock& B = bin.Blocks[static_cast<size_t>(g.Index)];
@@ -68,7 +89,7 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
     const uint64_t minimum = 4 + uint64_t{g.VertexCount} * 12 + uint64_t{g.UVCount} * 8 + uint64_t{g.ModelCount} * 8;
     if (!geometry::Grow(bin, g, minimum))
         return;
-    W.VertexExtra.assign(W.VertexCount, 0);
+    W.VertexExtra.resize(W.VertexCount); // nothing fills it: new entries are 0
 
     Trace(bin, "Filename      : " + NameText(B.Name));
     Trace(bin, "Vertices      : " + std::to_string(W.VertexCount));
@@ -82,7 +103,7 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
     for (uint32_t i = 0; i < a2; ++i) {
         Trace(bin, "Block " + std::to_string(i));
         somethingblock bone;
-        if (Remaining(bin) < 72) {
+        if (geometry::BlockRemaining(bin, g) < 72) {
             geometry::RollBack(bin, g);
             return;
         }
@@ -102,7 +123,7 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
         bone.StB = bin.ReadDWord();
         if (bone.StB != 2 && bone.StB != 4 && bone.StB != 6)
             bin.frontend().ShowMessage("Contact the author! ActorStB=" + std::to_string(bone.StB));
-        if (Remaining(bin) < int64_t{4} * bone.ValueCount) {
+        if (geometry::BlockRemaining(bin, g) < int64_t{4} * bone.ValueCount) {
             geometry::RollBack(bin, g);
             return;
         }
@@ -117,7 +138,8 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
     const int32_t hasNormals = static_cast<int32_t>(bin.ReadDWord());
     const uint64_t vc = g.VertexCount;
     const uint64_t rest = vc * 12 + (hasNormals > 0 ? vc * 12 : 0) + uint64_t{g.UVCount} * 8 + uint64_t{g.ModelCount} * 8;
-    if (Remaining(bin) < 0 || rest > static_cast<uint64_t>(Remaining(bin))) {
+    const int64_t remaining = geometry::BlockRemaining(bin, g);
+    if (remaining < 0 || rest > static_cast<uint64_t>(remaining)) {
         geometry::RollBack(bin, g);
         return;
     }
@@ -128,40 +150,62 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
 
     if (!geometry::ReadUVsModelsFaces(bin, g))
         return;
-    geometry::Complete(bin);
-    if (Reset)
+    load.MeshBytes += bin.Held(g.Index);
+    geometry::Finish(bin);
+    if (Reset) {
+        geometry::CompletePending(bin);
         W.ExportModel(g.BaseName, g.ExportKey, bin.FileName);
+    }
     W.Loaded = true;
 }
 
-void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, std::vector<int32_t>& lists)
+void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TActorLoad& load)
 {
     bin.ReadDWord(); // not used
     uint32_t count = bin.ReadDWord();
     bin.Stream.Seek(3, SeekOrigin::Current);
-    // No more keys than the stream holds.
-    const int64_t room = std::max<int64_t>(Remaining(bin), 0) / 4;
+    // No more keys than the block holds.
+    const int64_t room = std::max<int64_t>(geometry::BlockRemaining(bin, g), 0) / 4;
     if (count > room)
         count = static_cast<uint32_t>(room);
     std::vector<uint32_t> keys(count);
     for (uint32_t& k : keys)
         k = bin.ReadDWord();
 
-    lists.push_back(g.Index);
+    load.ListsEntered.insert(g.Index);
+    ++load.Depth;
+    // The parts leave the world's derived data to be made once, before the export: a list of many parts costs
+    // their bytes, not the world's size for each.
+    const geometry::TDeferDerived defer(bin, true);
     for (uint32_t key : keys) {
         const int32_t part = bin.FindKey(key);
-        if (part == -1 || std::find(lists.begin(), lists.end(), part) != lists.end() || lists.size() >= kMaxListDepth) {
+        if (part == -1) {
             geometry::Log(bin, "Multiblock error?");
             continue;
         }
-        LoadActor(bin, part, true, Matrix, false, lists);
+        const int64_t cost = 12 + int64_t{bin.Held(part)};
+        if (load.ListsEntered.count(part) != 0 || load.Depth >= kMaxListDepth || cost > load.PartBudget) {
+            load.CutShort(bin);
+            continue;
+        }
+        load.PartBudget -= cost;
+        LoadActor(bin, part, true, Matrix, false, load);
     }
-    lists.pop_back();
+    --load.Depth;
+    // The list that the load began with always exports; inner lists as long as their budget lasts.
+    if (load.Depth > 0) {
+        const int64_t cost = kExportCost + load.MeshBytes;
+        if (cost > load.ExportBudget) {
+            load.CutShort(bin);
+            return;
+        }
+        load.ExportBudget -= cost;
+    }
+    geometry::CompletePending(bin);
     bin.WorldData->ExportModel(g.BaseName, g.ExportKey, bin.FileName);
 }
 
-void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, bool Reset,
-               std::vector<int32_t>& lists)
+void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, bool Reset, TActorLoad& load)
 {
     bin.frontend().ClearMemo(MemoId::Memo2);
     TGeometryLoad g;
@@ -174,9 +218,9 @@ void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, 
     bin.WorldData->BlockKey = bin.ReadDWord();
     const uint32_t type = bin.ReadDWord();
     if (type == 1)
-        LoadActorMesh(bin, g, Matrix, Reset);
+        LoadActorMesh(bin, g, Matrix, Reset, load);
     else if (type == 8)
-        LoadList(bin, g, Matrix, lists);
+        LoadList(bin, g, Matrix, load);
     else
         bin.frontend().ShowMessage("Contact the author! " + NameText(B.Name) + " multiple datablocks?");
 }
@@ -187,6 +231,8 @@ void TBinFile::LoadActorGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool
 {
     if (!WorldData)
         return;
-    std::vector<int32_t> lists;
-    LoadActor(*this, Index, Quiet, Matrix, Reset, lists);
+    TActorLoad load;
+    load.PartBudget = Stream.Size() + kAllowance;
+    load.ExportBudget = Stream.Size() + kAllowance;
+    LoadActor(*this, Index, Quiet, Matrix, Reset, load);
 }

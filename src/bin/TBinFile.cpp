@@ -198,6 +198,15 @@ uint32_t TBinFile::Readable(int32_t index) const
     return Blocks[static_cast<size_t>(index)].DataCount;
 }
 
+uint32_t TBinFile::Held(int32_t index) const
+{
+    const uint32_t readable = Readable(index);
+    if (readable == 0)
+        return 0;
+    const int64_t rest = static_cast<int64_t>(Stream.Bytes().size()) - Blocks[static_cast<size_t>(index)].DataOffset();
+    return static_cast<uint32_t>(std::clamp<int64_t>(rest, 0, readable));
+}
+
 bool TBinFile::GetBytes(int32_t index, int64_t pos, void* dest, int64_t count) const
 {
     if (pos < 0 || count < 0 || pos + count > static_cast<int64_t>(Readable(index)))
@@ -426,7 +435,7 @@ std::string TBinFile::ExtractPath(int32_t index)
     if (GetTag(index, 0) == TagGameObject) {
         std::string name = GameObjectName(index);
         if (!name.empty())
-            b.Name = std::move(name);
+            b.Name = Win1252ToUtf8(name);
     }
     if (!b.Name.empty()) {
         // A name from the data is a path below the current directory, never outside it; a name that a
@@ -447,16 +456,9 @@ void TBinFile::ExtractBlock(int32_t index)
         out.WriteValue(b.Size);
         out.WriteValue(b.Marker);
         out.WriteValue(b.Key);
-        // The data bytes as the block holds them (zero where the stream ended early).
-        std::vector<uint8_t> buf;
-        const int64_t total = b.DataCount;
-        for (int64_t done = 0; done < total;) {
-            const int64_t n = std::min<int64_t>(total - done, int64_t{1} << 20);
-            buf.resize(static_cast<size_t>(n));
-            GetBytes(index, done, buf.data(), n);
-            out.WriteBuffer(buf.data(), n);
-            done += n;
-        }
+        // The data bytes the file holds for the block; a stored size beyond them adds nothing.
+        if (const uint32_t held = Held(index))
+            out.WriteBuffer(Stream.Memory() + b.DataOffset(), held);
         out.Close();
     } catch (...) {
         std::remove(path.c_str()); // no half-written dump

@@ -42,7 +42,9 @@ struct coffeeblock {
     int32_t Offset = 0;  // position of the 12-byte header in Stream
     // Readable data bytes: Size, or 0 for an entry whose header was found at the very end of the stream.
     uint32_t DataCount = 0;
-    std::string Name;    // set by the analysis and the geometry loaders
+    // Set by the analysis and the geometry loaders; a file-system name: a Game Object's name decoded from
+    // Windows-1252 where it is read, or one made from the bin file's path.
+    std::string Name;
 
     int64_t DataOffset() const { return static_cast<int64_t>(Offset) + 12; }
 };
@@ -115,6 +117,8 @@ public:
     bool GetBytes(int32_t index, int64_t pos, void* dest, int64_t count) const;
     // Number of readable data bytes of a block (0 outside the table).
     uint32_t Readable(int32_t index) const;
+    // Readable data bytes that the stream really holds (the rest of a block cut short by the end reads 0).
+    uint32_t Held(int32_t index) const;
 
     int32_t FindKey(uint32_t key) const;
     int32_t FindKeyFrom(uint32_t key, int32_t start) const;
@@ -122,13 +126,13 @@ public:
     std::string BlockTypeName(int32_t index) const;
     // Name of a ".wow" block: the 61 bytes at 12, cut before the first zero; "" when they hold none.
     std::string WorldName(int32_t index) const;
-    // Name of a ".gao" block: the bytes at 20 before the first zero, within its stored length.
+    // Name of a ".gao" block: the bytes at 20 before the first zero, within its stored length (Windows-1252).
     std::string GameObjectName(int32_t index) const;
     // One line per block: key (offset) - type name[ - game object name].
     void FillList(TListLines& list) const;
     std::string ListLine(int32_t index) const;
 
-    // Writes block `index` as stored (header and data) to its own file.
+    // Writes block `index` as stored to its own file: its header, then the data bytes the stream holds.
     void ExtractBlock(int32_t index);
     // Path that ExtractBlock writes to (after naming a Game Object block).
     std::string ExtractPath(int32_t index);
@@ -137,6 +141,8 @@ public:
 
     // ---- 3D object data and block analysis (Geometry.cpp, GeometryActor.cpp, BlockAnalysis.cpp)
     TWorldData* WorldData = nullptr; // the world that the geometry loaders fill
+    // While set, loads leave the world's texture coordinates, normals and bounds pending (see geometry::Finish).
+    bool DeferDerived = false;
     // Loads 3D object data block Index into the world placed by Matrix; Reset replaces the world.
     void LoadGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool Reset);
     // The actor layout (bone records) and multi-block lists; traces into the unpacker page's text box.

@@ -96,6 +96,8 @@ TDisplayPage::TDisplayPage(TTarvesh& window, QWidget* page) : window_(window)
     ScrollBar2->setObjectName("ScrollBar2");
     ScrollBar2->setRange(1, 100);
     ScrollBar2->setValue(1);
+    ScrollBar2->setSingleStep(1);
+    ScrollBar2->setPageStep(1); // a click in the trough moves the step by 1, like the arrows
     ScrollBar2->setGeometry(x, 252, 17, 100);
     Label2 = Make<QLabel>(page, "Label2", "1", x + 26, 292, 40, 20);
 
@@ -313,8 +315,7 @@ void TDisplayPage::Button4Click()
 
 std::string TDisplayPage::ExportBaseName(const std::string& binFileName)
 {
-    const std::string name = ExtractFileName(binFileName);
-    return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
+    return DropLastChars(ExtractFileName(binFileName), 4);
 }
 
 void TDisplayPage::Button6Click()

@@ -170,7 +170,7 @@ void TWorldData::Export3DS(const std::string& BaseName, const std::string& binFi
         uint32_t key = 0;
         if (TextureKeyOf(m, key)) {
             std::string map = TextureFileName(m, binFileName);
-            if (w.Legacy && map.size() > 12)
+            if (w.Legacy && NameLength(map) > 12)
                 map = IntToHex(key, 8) + ".TGA";
             const size_t tex = w.Begin(0xA200, 0);
             w.Begin(0x0030, 8);

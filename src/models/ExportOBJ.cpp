@@ -134,10 +134,14 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
         return std::min(m.Triangles.size(), static_cast<size_t>(std::max(m.TriangleCount, 0)));
     };
 
+    // The OBJ file names its MTL file, which lies beside it, by the file name under which it is written, so the
+    // reference resolves also where a name was confined to its folder.
+    const std::string mtlPath = NamedOutputPath(BaseName + ".mtl", binFileName);
+    const std::string mtlName = std::filesystem::path(mtlPath).filename().string();
     {
-        TextFile mtl(NamedOutputPath(BaseName + ".mtl", binFileName));
+        TextFile mtl(mtlPath);
         mtl.Line("#");
-        mtl.Line("# " + BaseName + ".mtl");
+        mtl.Line("# " + mtlName);
         mtl.Line("#");
         mtl.Line("");
         for (uint32_t i = 0; i < models; ++i) {
@@ -159,7 +163,7 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
 
     TextFile obj(NamedOutputPath(BaseName + ".obj", binFileName));
     obj.Line("# Wavefront model exported by Tarvesh Mox");
-    obj.Line("mtllib " + BaseName + ".mtl");
+    obj.Line("mtllib " + mtlName);
     obj.Line("");
 
     for (uint32_t i = 0; i < vertices; ++i)

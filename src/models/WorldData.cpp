@@ -53,6 +53,7 @@ void TWorldData::Clear()
     Models.clear();
     UVs.clear();
     Center = Vector3Make(0, 0, 0);
+    DerivedPending = false;
 }
 
 void TWorldData::FreeTextures()
@@ -180,7 +181,26 @@ std::string NamedOutputPath(const std::string& name, const std::string& binFileN
         const std::string rest = name.substr(folder.size());
         if (rest.find_first_of("\\/") == std::string::npos && rest != "." && rest != "..")
             return (std::filesystem::path(folder) / rest).string();
-        return SafeJoin(std::filesystem::path(folder), rest).string();
+        return SafeJoin(std::filesystem::path(folder), rest, NameBytes::FileSystem).string();
     }
-    return SafeJoin(std::filesystem::current_path(), name).string();
+    return SafeJoin(std::filesystem::current_path(), name, NameBytes::FileSystem).string();
+}
+
+size_t NameLength(std::string_view name)
+{
+    size_t n = 0;
+    for (char c : name)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+std::string DropLastChars(const std::string& name, size_t n)
+{
+    size_t end = name.size();
+    for (size_t dropped = 0; dropped < n && end > 0;) {
+        --end;
+        if ((static_cast<unsigned char>(name[end]) & 0xC0) != 0x80)
+            ++dropped;
+    }
+    return name.substr(0, end);
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "display/matrices.h"
@@ -29,7 +30,7 @@ struct model {
     int32_t Pack = 0;
     int32_t FirstTriangle = 0; // global number of the first face, set while an OBJ file is written
     bool HasUV = false;
-    std::string Name; // bytes as stored (Windows-1252)
+    std::string Name; // the block's base name and the model's index (file-system text)
 };
 
 // Keys and TexIds may be shorter than Count: the slots past them have key 0 and no texture.
@@ -68,6 +69,9 @@ public:
     int32_t PackCount = 0;
     int32_t CurrentPack = 0;
     bool Loaded = false;
+    // Texture coordinates, normals and bounds not yet made for the last loads: loads in a run over many blocks
+    // leave them to be made once, before anything reads them. Clear drops it with the geometry.
+    bool DerivedPending = false;
 
     Frontend& UI;
     GLTextures* Textures;
@@ -103,5 +107,9 @@ public:
 };
 
 // Where a file named `name` (an export or a block dump) goes: a name made from the bin file's own path stays in
-// that file's folder; any other name (from data) is confined to the current directory.
+// that file's folder; any other name (from data) is confined to the current directory. Names are file-system
+// text (UTF-8): a name from data was decoded once, where it was read.
 std::string NamedOutputPath(const std::string& name, const std::string& binFileName);
+// Characters of a UTF-8 name, and the name without its last n characters.
+size_t NameLength(std::string_view name);
+std::string DropLastChars(const std::string& name, size_t n);

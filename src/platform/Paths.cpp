@@ -43,7 +43,7 @@ std::string Win1252ToUtf8(std::string_view bytes)
     return out;
 }
 
-std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_view storedName)
+std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_view storedName, NameBytes bytes)
 {
     std::vector<std::string> parts;
     std::string cur;
@@ -59,7 +59,7 @@ std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_vi
         std::string clean;
         for (char ch : cur)
             clean += ch == '\0' ? '_' : ch;
-        parts.push_back(Win1252ToUtf8(clean));
+        parts.push_back(bytes == NameBytes::Win1252 ? Win1252ToUtf8(clean) : clean);
         cur.clear();
     };
     for (char c : storedName) {

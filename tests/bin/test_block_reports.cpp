@@ -74,12 +74,23 @@ TEST(Inspect, ReportsOfEveryKind)
     tiny.name = "X";
     Bytes shortGo = GameObjectData(tiny);
     shortGo.resize(2 + 150); // exactly L + 150 bytes
+    // Keys that name no block: the byte scan finds nothing and leaves the u32 at Size - 5 (L = 4, e = 1, Size 166).
+    GameObjectSpec lost;
+    lost.name = "abc";
+    lost.entry = 1;
+    lost.entryKeys[1][0] = 0xAAAA0001;
+    lost.entryKeys[1][1] = 0x9997;
+    lost.geoKey = 0x9999;
+    lost.extra = 8;
+    Bytes lostGo = GameObjectData(lost);
+    ASSERT_EQ(lostGo.size(), 166u);
+    SetU32(lostGo, 161, 0xBCDEF012);
     Inspector t({{0x2000, GameObjectData(Chair())}, {0x2001, GeometryData()}, {0x2002, TexturePackData({})},
         {0x2003, wow}, {0x2004, TextureData()}, {0x2005, TextureInfoData(1)}, {0x2006, PaletteData()},
-        {0x2007, {}}, {0x2008, shortGo}, {TerminatorKey, TerminatorData()}});
+        {0x2007, {}}, {0x2008, shortGo}, {0x2009, lostGo}, {TerminatorKey, TerminatorData()}});
     t.w.PageControl1->setCurrentIndex(2);
     t.p.Memo2->appendPlainText("kept");
-    t.Select({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    t.Select({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
     t.p.Inspect1Click();
     EXPECT_EQ(t.w.PageControl1->currentWidget(), t.w.Expander);
     const std::vector<std::string> expect = {"kept",
@@ -101,12 +112,17 @@ TEST(Inspect, ReportsOfEveryKind)
         "", "[00002004] - UNKNOWN", "", "[00002005] - UNKNOWN", "", "[00002006] - UNKNOWN",
         "", "[00002007] - UNKNOWN",
         "", // the short Game Object: the empty line alone
+        "", "[00002009] - GAO", "Model name : abc", "Version    : 3", "3D Data    : BCDEF012",
+        "Texture    : 00009997", "Matrix line 1 : 1.000000 0.000000 0.000000 0.000000",
+        "Matrix line 2 : 0.000000 1.000000 0.000000 0.000000",
+        "Matrix line 3 : 0.000000 0.000000 1.000000 0.000000",
+        "Matrix line 4 : 0.000000 0.000000 0.000000 1.000000",
         "", "[0FF7C0DE] - UNKNOWN"};
     EXPECT_EQ(Lines(t.p.Memo2), expect);
     EXPECT_EQ(Lines(t.p.Memo3), (std::vector<std::string>{"No useful data."}));
     // The Game Object named its 3D object data block and set the version.
     EXPECT_EQ(t.w.BinFile->Blocks[1].Name, "Chair");
-    // The short Game Object came last: its version is the one kept.
+    // The last Game Object's version is the one kept.
     EXPECT_EQ(t.w.BinFile->Version, 3u);
     // Nothing was loaded.
     EXPECT_EQ(t.w.WorldData->ModelCount, 0);

@@ -140,6 +140,11 @@ TEST_F(DisplayPageTest, ControlsAndStartValues)
     EXPECT_EQ(page->Label2->text(), "1");
     page->ScrollBar2->setValue(37);
     EXPECT_EQ(page->Label2->text(), "37");
+    // A click in the trough below the handle moves the step by 1, like the arrows.
+    page->ScrollBar2->setValue(1);
+    QTest::mouseClick(page->ScrollBar2, Qt::LeftButton, {}, QPoint(8, page->ScrollBar2->height() - 30));
+    EXPECT_EQ(page->ScrollBar2->value(), 2);
+    EXPECT_EQ(page->Label2->text(), "2");
 }
 
 TEST_F(DisplayPageTest, StartUpSetsUpCameraProjectionAndView)
@@ -260,6 +265,7 @@ TEST_F(DisplayPageTest, ExportBaseName)
     EXPECT_EQ(TDisplayPage::ExportBaseName("/data/level.binexpanded"), "level.binexpa");
     EXPECT_EQ(TDisplayPage::ExportBaseName("/data/abcd"), "");
     EXPECT_EQ(TDisplayPage::ExportBaseName("ab"), "");
+    EXPECT_EQ(TDisplayPage::ExportBaseName("/data/caf\xC3\xA9"), ""); // four characters, five bytes
     EXPECT_EQ(TDisplayPage::ExportBaseName(""), "");
 }
 
@@ -269,12 +275,19 @@ TEST_F(DisplayPageTest, ExportWritesUnderTheBinFileName)
     TempDir dir;
     const auto old = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
-    w->BinFile->FileName = (dir.path() / "level.bin").string();
+    // A non-ASCII bin file name is file-system text already: the files carry it unchanged, and the OBJ file's
+    // mtllib line names the MTL file as it is on disk.
+    const std::string cafe = "caf\xC3\xA9";
+    w->BinFile->FileName = (dir.path() / (cafe + ".bin")).string();
     page->Button4->click();
     page->Button6->click();
-    const bool written = std::filesystem::exists(dir.path() / "level.obj");
     std::filesystem::current_path(old);
-    EXPECT_TRUE(written);
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / (cafe + ".mtl")));
+    std::ifstream obj(dir.path() / (cafe + ".obj"), std::ios::binary);
+    std::string header, mtllib;
+    std::getline(obj, header);
+    std::getline(obj, mtllib);
+    EXPECT_EQ(mtllib, "mtllib " + cafe + ".mtl\r");
 }
 
 TEST_F(DisplayPageTest, NothingIsDrawnUnlessLoaded)

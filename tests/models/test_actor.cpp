@@ -156,6 +156,8 @@ TEST_F(ActorLoader, MultiBlockListAppendsPartsAndExportsOnce)
     EXPECT_EQ(im.corners.back().x, 22);
 }
 
+const std::string kCut = "! Multiblock list cut: it names more parts than the file holds";
+
 TEST_F(ActorLoader, ListWithMissingOrLoopingKeys)
 {
     Load({{0x900, ListData({0xA1, 0xBAD, 0x900, 0x901, 0xA2})},
@@ -164,10 +166,42 @@ TEST_F(ActorLoader, ListWithMissingOrLoopingKeys)
           {0xA2, ActorData(ActorMesh(1, 5))}});
     bin.Blocks[0].Name = "all.gao";
     bin.LoadActorGeometry(0, false, Identity(), true);
-    // 0xBAD names no block; the list naming itself (directly and through 0x901) is not entered again.
-    EXPECT_EQ(Memo3(), (std::vector<std::string>{"Multiblock error?", "Multiblock error?", "Multiblock error?"}));
+    // 0xBAD names no block; the list naming itself (directly and through 0x901) is not entered again, once
+    // logged; a mesh named again loads again.
+    EXPECT_EQ(Memo3(), (std::vector<std::string>{"Multiblock error?", kCut}));
     EXPECT_EQ(world.ModelCount, 3u);
     EXPECT_TRUE(std::filesystem::exists(dir.file("all.obj")));
+}
+
+TEST_F(ActorLoader, ListsAreEnteredOncePerLoad)
+{
+    // List i names list i + 1 twice; the innermost names a mesh. Entered every time, 2^40 parts.
+    std::vector<BinBlockSpec> blocks;
+    for (uint32_t i = 0; i < 40; ++i)
+        blocks.push_back({0x900 + i, ListData({0x900 + i + 1, 0x900 + i + 1})});
+    blocks.push_back({0x900 + 40, ActorData(ActorMesh(1, 0))});
+    Load(blocks);
+    bin.Blocks[0].Name = "chain.gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{kCut});
+    // Each list once; the innermost names its mesh twice, which loads twice.
+    EXPECT_EQ(world.ModelCount, 2u);
+    const ImportedModel im = ImportModel(dir.file("chain.obj"));
+    ASSERT_TRUE(im.ok) << im.error;
+    EXPECT_EQ(im.faces, 2u);
+}
+
+TEST_F(ActorLoader, PartsNamedAgainLoadWhileTheFileHoldsThem)
+{
+    // A mesh of 2000 faces named 1000 times: it loads again until the parts have cost the file's bytes and an
+    // allowance; the normals are those of every part loaded.
+    Load({{0x900, ListData(std::vector<uint32_t>(1000, 0xA1))}, {0xA1, ActorData(ActorMesh(2000, 0))}});
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{kCut});
+    const uint64_t partBytes = 12 + bin.Blocks[1].Size;
+    const uint64_t budget = static_cast<uint64_t>(bin.Stream.Size()) + (1u << 20);
+    EXPECT_EQ(world.ModelCount, budget / partBytes);
+    EXPECT_EQ(world.Normals[world.VertexCount - 1].z, 1);
 }
 
 TEST_F(ActorLoader, DeeplyNestedListsStop)
@@ -179,17 +213,19 @@ TEST_F(ActorLoader, DeeplyNestedListsStop)
     blocks.push_back({0x900 + 100, ActorData(ActorMesh(1, 0))});
     Load(blocks);
     bin.LoadActorGeometry(0, false, Identity(), true);
-    EXPECT_EQ(Memo3(), std::vector<std::string>{"Multiblock error?"});
+    EXPECT_EQ(Memo3(), std::vector<std::string>{kCut});
     EXPECT_EQ(world.ModelCount, 0u);
 }
 
 TEST_F(ActorLoader, EmptyListExportsTheWorldAsItIs)
 {
     Bytes list = ListData({});
-    SetU32(list, 8, 0x7FFFFFFF); // a count far beyond the stream
+    SetU32(list, 8, 0x7FFFFFFF); // a count far beyond the block: the terminator after it holds no keys of it
     Load({{0x900, list}});
     bin.Blocks[0].Name = "none.gao";
     bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_TRUE(Memo3().empty());
+    EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(world.ModelCount, 0u);
     EXPECT_TRUE(std::filesystem::exists(dir.file("none.obj")));
 }

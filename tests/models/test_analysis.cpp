@@ -1,5 +1,7 @@
 #include "models/BinFixture.h"
 
+#include <algorithm>
+
 #include "bin/BlockAnalysis.h"
 
 namespace {
@@ -104,6 +106,43 @@ TEST_F(Analysis, ByteScanTakesAnyBlockKeyEvenAGameObjects)
     EXPECT_EQ(Memo3(), std::vector<std::string>{"Unknown data"});
 }
 
+TEST_F(Analysis, ByteScanPastTheBytesTheFileHolds)
+{
+    // A Game Object claiming 400 data bytes, cut after 120 by the end of the file; its key entries are FF bytes, so
+    // no position before the cut reads a key. Later positions read 0.
+    GameObjectSpec go = Object("Box", 0x777, 0x600);
+    for (auto& entry : go.entryKeys)
+        entry[0] = entry[1] = 0xFFFFFFFF;
+    Bytes cut = GameObjectData(go);
+    std::fill(cut.begin() + 102, cut.begin() + 146, 0xFF);
+    cut.resize(120);
+    auto resolve = [&](std::vector<BinBlockSpec> before, const Bytes& data) {
+        Bytes f = ExpandedBin(before);
+        AppendBlock(f, {0x100, data});
+        SetU32(f, f.size() - data.size() - 12, 400);
+        WriteFileBytes(dir.file("cut.bin"), f);
+        EXPECT_TRUE(bin.LoadFromFile(dir.file("cut.bin")));
+        TGameObject r;
+        EXPECT_TRUE(ResolveGameObject(bin, static_cast<int32_t>(before.size()), r));
+        return r;
+    };
+    // Nothing found: the key is the u32 at Size - 5, past the cut.
+    TGameObject r = resolve({{0x1234, MeshData(Triangle(0))}}, cut);
+    EXPECT_EQ(r.GeoKey, 0u);
+    EXPECT_EQ(r.GeoIndex, -1);
+    // A key made of the last two bytes held and two zeros.
+    Bytes straddle = cut;
+    straddle[118] = 0x34, straddle[119] = 0x12;
+    r = resolve({{0x1234, MeshData(Triangle(0))}}, straddle);
+    EXPECT_EQ(r.GeoIndex, 0);
+    EXPECT_EQ(r.PackKey, 0u);
+    // Key 0 is found at the first position past the cut.
+    r = resolve({{0x1234, MeshData(Triangle(0))}, {0x0, MeshData(Triangle(0))}}, cut);
+    EXPECT_EQ(r.GeoKey, 0u);
+    EXPECT_EQ(r.GeoIndex, 1);
+    EXPECT_EQ(bin.Blocks[1].Name, "Box");
+}
+
 TEST_F(Analysis, MinimumSizeIsLPlus151)
 {
     GameObjectSpec go = Object("Box", 0x500, 0x600);
@@ -144,6 +183,7 @@ TEST_F(Analysis, ObjectsLoadsEveryGameObjectWithTheClearOption)
     EXPECT_EQ(world.Models[0].Name, "A0");
     EXPECT_EQ(world.Models[1].Name, "B1");
     EXPECT_EQ(world.Vertices[3].x, 20);
+    EXPECT_EQ(world.Normals[5].z, 1); // the normals of the whole world, made once at the end
     EXPECT_TRUE(Memo2().empty());
 
     ui.options[OptionId::ClearPrevious] = 1;
@@ -159,6 +199,32 @@ TEST_F(Analysis, ObjectsLoadsEveryGameObjectWithTheClearOption)
     ASSERT_EQ(b.faces, 1u);
     EXPECT_EQ(a.corners[0].x, 10);
     EXPECT_EQ(b.corners[1].x, 21);
+    EXPECT_NE(ReadText(dir.file("B.obj")).find("vn 0.000000 0.000000 1.000000"), std::string::npos);
+}
+
+TEST_F(Analysis, NonAsciiNamesNameTheFilesTheyReferTo)
+{
+    // A bin file whose path is file-system text (UTF-8) and a Game Object whose stored name is Windows-1252.
+    const std::string cafe = "caf\xC3\xA9";
+    ui.options[OptionId::WriteOBJ] = 1;
+    Load({{0x100, GameObjectData(Object("caf\xE9.gao", 0x500, 0x600))}, {0x500, MeshData(Triangle(0))},
+          {0x700, TexData(1, 0, 2, 2, Bytes(16, 0x40))}},
+         cafe + ".bin");
+    AddPack(0x600, {0x700});
+    bin.ExtractAllTextures();
+    bin.AnalyzeBlock(0, false);
+    bin.ExtractBlock(0);
+    EXPECT_TRUE(std::filesystem::exists(dir.file(cafe + ".gao")));
+    // Every name in the model files is the name of a file on disk, byte for byte.
+    const auto obj = SplitCrLf(ReadText(dir.file(cafe + ".obj")));
+    ASSERT_GE(obj.size(), 2u);
+    EXPECT_EQ(obj[1], "mtllib " + cafe + ".mtl");
+    const auto mtl = SplitCrLf(ReadText(dir.file(cafe + ".mtl")));
+    ASSERT_GE(mtl.size(), 10u);
+    EXPECT_EQ(mtl[1], "# " + cafe + ".mtl");
+    EXPECT_EQ(mtl[9], "map_Kd .\\" + cafe + "_00000700.TGA");
+    EXPECT_TRUE(std::filesystem::exists(dir.file(cafe + "_00000700.TGA")));
+    EXPECT_NE(std::find(obj.begin(), obj.end(), "g " + cafe + "0"), obj.end());
 }
 
 TEST_F(Analysis, ObjectsOnAFileWithoutGameObjects)
@@ -202,21 +268,31 @@ TEST_F(Analysis, TexturePackListing)
                                                  "[1] : 00000002", "[2] : 00000000"}));
 }
 
-TEST_F(Analysis, HugeSlotCountIsBoundedByTheFile)
+TEST_F(Analysis, SlotCountsBeyondTheBlockAreListedUpToAFixedBound)
 {
-    Bytes pack = TexturePackData({0x1, 0x2});
-    SetU32(pack, 8, 0xFFFFFFFFu);
-    Load({{0x400, pack}});
+    Bytes five = TexturePackData({0x1, 0x2});
+    SetU32(five, 8, 5);
+    Bytes huge = TexturePackData({0x1, 0x2});
+    SetU32(huge, 8, 0xFFFFFFFFu);
+    Load({{0x400, five}, {0x401, huge}});
     bin.AnalyzeBlock(0, false);
-    ASSERT_EQ(Memo2().size(), 4u);
+    EXPECT_EQ(Memo2(), (std::vector<std::string>{"[00000400] - Texture pack", "# textures : 5", "[0] : 00000001",
+                                                 "[1] : 00000002", "[2] : 00000000", "[3] : 00000000",
+                                                 "[4] : 00000000"}));
+    bin.AnalyzeBlock(1, false);
+    ASSERT_EQ(Memo2().size(), 2u + 65536 + 1);
     EXPECT_EQ(Memo2()[1], "# textures : 4294967295");
+    EXPECT_EQ(Memo2()[2 + 65535], "[65535] : 00000000");
+    EXPECT_EQ(Memo2().back(), "... 4294901759 more slots not listed");
 }
 
 TEST_F(Analysis, WorldBlockListing)
 {
+    Bytes wow = WowData("Level One", 0x01020304);
+    SetU32(wow, 140, 0xFFFFFFFF);
     Load({{0x1, MeshData(Triangle(0))}, {0x2, MeshData(Triangle(0))}, {0x3, MeshData(Triangle(0))},
           {0x4, MeshData(Triangle(0))}, {0x5, MeshData(Triangle(0))}, {0x6, MeshData(Triangle(0))},
-          {0x7, MeshData(Triangle(0))}, {0xCAFE, WowData("Level One", 0x01020304)}});
+          {0x7, MeshData(Triangle(0))}, {0xCAFE, wow}});
     bin.AnalyzeBlock(7, false);
     const std::vector<std::string> expect = {
         "[7] - .wow",
@@ -226,7 +302,7 @@ TEST_F(Analysis, WorldBlockListing)
         "Matrix line 2 : 4.500000 5.500000 6.500000 7.500000",
         "Matrix line 3 : 8.500000 9.500000 10.500000 11.500000",
         "Matrix line 4 : 12.500000 13.500000 14.500000 15.500000",
-        "Sixvalue : 6",
+        "Sixvalue : 4294967295",
         "Thefloat : 1.250000",
         "Zero 1 : 0",
         "Zero 2 : 0",

@@ -266,7 +266,7 @@ TEST_F(GeometryLoader, PlacementByMatrix)
     EXPECT_EQ(world.Vertices[0].z, 3);
 }
 
-TEST_F(GeometryLoader, CountsBeyondTheStreamEndTheLoad)
+TEST_F(GeometryLoader, CountsBeyondTheBlockEndTheLoad)
 {
     MeshSpec hugeVertices = TwoModels();
     hugeVertices.vertexCount = 0x40000000;
@@ -277,13 +277,17 @@ TEST_F(GeometryLoader, CountsBeyondTheStreamEndTheLoad)
     MeshSpec shortBlock = TwoModels();
     Bytes cut = MeshData(shortBlock);
     cut.resize(cut.size() - 10);
-    Load({{0x10, MeshData(hugeVertices)}, {0x11, faces}, {0x12, MeshData(TwoModels())}});
+    // A block whose last face runs into the next block's bytes.
+    Load({{0x10, MeshData(hugeVertices)}, {0x11, faces}, {0x13, cut}, {0x12, MeshData(TwoModels())}});
     bin.Blocks[0].Name = "a.gao";
     bin.Blocks[1].Name = "b.gao";
-    bin.LoadGeometry(2, false, Identity(), false);
+    bin.Blocks[2].Name = "d.gao";
+    bin.LoadGeometry(3, false, Identity(), false);
     bin.LoadGeometry(0, false, Identity(), false);
     bin.LoadGeometry(1, false, Identity(), false);
-    EXPECT_EQ(Memo3(), (std::vector<std::string>{"Something went wrong for a", "Something went wrong for b"}));
+    bin.LoadGeometry(2, false, Identity(), false);
+    EXPECT_EQ(Memo3(), (std::vector<std::string>{"Something went wrong for a", "Something went wrong for b",
+                                                 "Something went wrong for d"}));
     EXPECT_EQ(world.VertexCount, 4u);
     EXPECT_EQ(world.ModelCount, 2u);
     EXPECT_LE(world.Vertices.size(), 8u);
