@@ -22,9 +22,9 @@ GLuint TextureOf(const TWorldData& World, const model& m)
     if (m.Pack < 0 || m.Pack >= World.PackCount || static_cast<size_t>(m.Pack) >= World.Packs.size())
         return 0;
     const texturepack& pack = World.Packs[static_cast<size_t>(m.Pack)];
-    if (m.TexSlot < 0 || m.TexSlot >= pack.Count || static_cast<size_t>(m.TexSlot) >= pack.TexIds.size())
+    if (m.TexSlot < 0 || m.TexSlot >= pack.Count)
         return 0;
-    return pack.TexIds[static_cast<size_t>(m.TexSlot)];
+    return pack.TexIdOf(static_cast<size_t>(m.TexSlot));
 }
 
 } // namespace

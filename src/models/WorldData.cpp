@@ -66,6 +66,8 @@ void TWorldData::FreeTextures()
         const size_t slots = std::min(pack.TexIds.size(), static_cast<size_t>(std::max(pack.Count, 0)));
         for (size_t s = 0; s < slots; ++s)
             Textures->DeleteTexture(pack.TexIds[s]);
+        if (pack.RestTexId != 0)
+            Textures->DeleteTexture(pack.RestTexId);
     }
 }
 
@@ -161,8 +163,7 @@ bool TWorldData::TextureKeyOf(const model& m, uint32_t& key) const
     const texturepack* pack = PackOf(m);
     if (!pack || m.TexSlot < 0 || m.TexSlot >= pack->Count)
         return false;
-    const size_t slot = static_cast<size_t>(m.TexSlot);
-    key = slot < pack->Keys.size() ? pack->Keys[slot] : 0;
+    key = pack->KeyOf(static_cast<size_t>(m.TexSlot));
     return true;
 }
 

@@ -33,12 +33,18 @@ struct model {
     std::string Name; // the block's base name and the model's index (file-system text)
 };
 
-// Keys and TexIds may be shorter than Count: the slots past them have key 0 and no texture.
+// Keys and TexIds hold the slots a pack block stores; the slots past them (up to Count) all read key 0 from the
+// block and share RestKey and RestTexId.
 struct texturepack {
     uint32_t Key = 0;
     int32_t Count = 0;
-    std::vector<uint32_t> Keys;   // texture data key of each slot
-    std::vector<uint32_t> TexIds; // OpenGL texture name of each slot
+    std::vector<uint32_t> Keys;   // texture data key of each stored slot
+    std::vector<uint32_t> TexIds; // OpenGL texture name of each stored slot
+    uint32_t RestKey = 0;
+    uint32_t RestTexId = 0;
+
+    uint32_t KeyOf(size_t slot) const { return slot < Keys.size() ? Keys[slot] : RestKey; }
+    uint32_t TexIdOf(size_t slot) const { return slot < TexIds.size() ? TexIds[slot] : RestTexId; }
 };
 
 Vector3 Vector3Make(float x, float y, float z);

@@ -274,9 +274,11 @@ public:
         if (index <= 0 || index >= bin_.Count || !world || pack < 0 || pack >= world->PackCount ||
             static_cast<size_t>(pack) >= world->Packs.size())
             return;
-        std::vector<uint32_t>& ids = world->Packs[static_cast<size_t>(pack)].TexIds;
-        if (slot < 0 || static_cast<size_t>(slot) >= ids.size())
+        texturepack& target = world->Packs[static_cast<size_t>(pack)];
+        if (slot < 0 || slot >= target.Count)
             return;
+        uint32_t& id = static_cast<size_t>(slot) < target.TexIds.size() ? target.TexIds[static_cast<size_t>(slot)]
+                                                                         : target.RestTexId;
         if (!bin_.IsTextureData(index)) {
             index = Next(index);
             if (index < 0 || !bin_.IsTextureData(index))
@@ -289,7 +291,7 @@ public:
                 it->second = MakeTexture(bin_, index, h, *world->Textures);
         }
         if (it->second != 0)
-            ids[static_cast<size_t>(slot)] = it->second;
+            id = it->second;
     }
 
 private:
@@ -390,10 +392,9 @@ void TBinFile::LoadTextures()
         if (n <= 0 || n > Count)
             continue;
         total += n;
-        // Entries past the block's bytes read as key 0 and name no texture: only the stored ones get room.
-        const int32_t stored = static_cast<int32_t>(std::min<int64_t>(n, (Readable(i) - 12) / 4));
-        if (stored < n)
-            named.insert(0);
+        // Entries past the bytes the file holds for the block all read key 0: they get one shared slot (the
+        // pack's rest) instead of room each, and are resolved once.
+        const int32_t stored = static_cast<int32_t>(std::min<int64_t>(n, (std::max<int64_t>(Held(i), 12) - 12) / 4));
         texturepack pack;
         pack.Key = Blocks[i].Key;
         pack.Count = n;
@@ -401,19 +402,22 @@ void TBinFile::LoadTextures()
         pack.TexIds.assign(static_cast<size_t>(stored), 0);
         world.Packs.push_back(std::move(pack));
         world.PackCount = static_cast<int32_t>(world.Packs.size());
-        for (int32_t j = 0; j < stored; ++j) {
+        for (int32_t j = 0; j < n; ++j) {
             uint32_t key = GetDWord(i, 12 + 4 * j);
             named.insert(key);
             int32_t k = FindKey(key);
             if (k >= 0) {
                 key = run.DataKey(k);
                 k = FindKey(key);
-                world.Packs.back().Keys[j] = key;
-                if (upload && k > 0)
-                    run.Upload(k, world.PackCount - 1, j);
-            } else {
-                world.Packs.back().Keys[j] = key;
             }
+            if (j < stored)
+                world.Packs.back().Keys[j] = key;
+            else
+                world.Packs.back().RestKey = key;
+            if (upload && k > 0)
+                run.Upload(k, world.PackCount - 1, j);
+            if (j >= stored)
+                break;
         }
     }
 

@@ -273,6 +273,14 @@ TEST_F(TextureBlocksTest, PacksFromPackBlocksAndLoneInformationBlocks)
         for (uint32_t t : p.TexIds)
             EXPECT_EQ(t, 0u);
     EXPECT_TRUE(gl.images.empty());
+    EXPECT_EQ(world.Packs[2].KeyOf(4), 0u);
+
+    // Slots past the stored ones read key 0, which resolves like any key when a block has it.
+    Load({{0x104, claimsFive}, {0, InfoData(4, 0xD2)}, {0x10, InfoData(4, 0xD0)}, {0x11, InfoData(4, 0xD1)}});
+    ASSERT_EQ(world.PackCount, 1);
+    EXPECT_EQ(world.Packs[0].Keys, (std::vector<uint32_t>{0xD0, 0xD1}));
+    EXPECT_EQ(world.Packs[0].KeyOf(2), 0xD2u);
+    EXPECT_EQ(world.Packs[0].KeyOf(4), 0xD2u);
 }
 
 TEST_F(TextureBlocksTest, UploadsFollowKeysAndRebuildDeletesOldTextures)
