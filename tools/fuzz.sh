@@ -37,33 +37,48 @@ cmake --build build-fuzz -j "$jobs" >/dev/null || { cmake --build build-fuzz -j 
 per=$(( jobs / ${#targets[@]} ))
 [ "$per" -ge 1 ] || per=1
 pids=()
+tmps=()
 for t in "${targets[@]}"; do
   bin=$repo/build-fuzz/fuzz/fuzz_$t
   [ -x "$bin" ] || { echo "no target $t"; exit 1; }
   d=$fuzzdir/$t
-  mkdir -p "$d/corpus" "$d/findings" "$d/tmp"
+  mkdir -p "$d/corpus" "$d/findings"
+  tmp=$d/tmp # scratch: the targets' private folders, and libFuzzer's own
+  mkdir -p "$tmp"
+  tmps+=("$tmp")
   cp -n "$repo/build-fuzz/fuzz/seeds/$t/"* "$d/corpus/" 2>/dev/null
   cp -n "$repo/fuzz/regressions/$t/"* "$d/corpus/" 2>/dev/null
   extra=()
   [ -f "$repo/fuzz/$t.dict" ] && extra+=(-dict="$repo/fuzz/$t.dict")
   [ "$t" = settings ] && extra+=(-max_len=16384)
   (
-    cd "$d/tmp" || exit 1
+    cd "$tmp" || exit 1
     ulimit -f 65536
-    export TMPDIR=$d/tmp XDG_CONFIG_HOME=$d/tmp/config XDG_DATA_HOME=$d/tmp/data
+    export TMPDIR=$tmp XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data
     "$bin" -fork="$per" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -max_total_time="$seconds" \
-      -rss_limit_mb=512 -malloc_limit_mb=512 -timeout=5 -report_slow_units=1 \
+      -rss_limit_mb=512 -malloc_limit_mb=512 -timeout=5 -report_slow_units=3 \
       -artifact_prefix="$d/findings/" "${extra[@]}" ${FUZZ_FLAGS:-} "$d/corpus" >"$d/log" 2>&1
   ) &
   pids+=($!)
   echo "fuzzing $t for $seconds s with $per worker(s): $d"
 done
+# An input that crashes leaves its private folder behind (up to 64 MiB per file): removed once it is a minute old
+# (no input runs longer than 5 s).
+(
+  while sleep 30; do
+    for tmp in "${tmps[@]}"; do
+      find "$tmp" -mindepth 1 -maxdepth 1 -name 'tarvesh-fuzz-*' -mmin +1 -exec rm -rf {} + 2>/dev/null
+    done
+  done
+) &
+cleaner=$!
 for p in "${pids[@]}"; do wait "$p"; done
+kill "$cleaner" 2>/dev/null
+rm -rf "${tmps[@]}"
 
 echo
 for t in "${targets[@]}"; do
   d=$fuzzdir/$t
-  rm -rf "$d/tmp"
   n=$(find "$d/findings" -type f | wc -l)
   echo "$t: $(find "$d/corpus" -type f | wc -l) corpus inputs, $n findings in $d/findings"
   find "$d/findings" -type f | head -20 | sed 's/^/  /'
