@@ -338,15 +338,15 @@ void ImageSeeds()
 void Regressions()
 {
     // An entry named like its own archive, and a FAT entry named like the companion.
-    Put("archive", "item1-entry-named-like-archive",
+    Put("archive", "entry-named-like-archive",
         ArchiveInput(kGameBf | kWav, MakeBigArchive({{"game.bf", {1, 2, 3, 4}, 1}, {"other.txt", Text("x"), 2}})));
     const FatPair fat = MakeFatArchive({{"snd.BIG", {1, 2, 3, 4}}});
-    Put("archive", "item1-fat-entry-named-like-companion", ArchiveInput(kSndFat, fat.fat, {{"snd.BIG", fat.big}}));
+    Put("archive", "fat-entry-named-like-companion", ArchiveInput(kSndFat, fat.fat, {{"snd.BIG", fat.big}}));
 
     // A Game Object of 5 readable bytes that claims 0xFFFF0000: the key scan must not visit every position.
     Bytes gao = ExpandedBin({{0x10, {0x2E, 0x67, 0x61, 0x6F, 0}}});
     SetU32(gao, 0, 0xFFFF0000);
-    Put("bin", "item2-game-object-key-scan", BinInput(kTriangles, kViewExtract, gao));
+    Put("bin", "game-object-key-scan", BinInput(kTriangles, kViewExtract, gao));
 
     // A chain of 30 multi-block lists, each naming the next one twice.
     {
@@ -362,11 +362,11 @@ void Regressions()
         }
         blocks.push_back({0x800, ActorData(StripMesh(1))});
         blocks.push_back({TerminatorKey, TerminatorData()});
-        Put("bin", "item3-list-chain", BinInput(kTriangles, kTestActors, ExpandedBin(blocks)));
+        Put("bin", "list-chain-doubling", BinInput(kTriangles, kTestActors, ExpandedBin(blocks)));
     }
 
     // An 80-byte texture data block claiming 32768 x 16383 pixels.
-    Put("bin", "item4-texture-larger-than-file",
+    Put("bin", "texture-larger-than-file",
         BinInput(kTriangles, kTextures,
                  ExpandedBin({{0x300, TexData(1, 0, 32768, 16383, Bytes(24, 0x55))},
                               {TerminatorKey, TerminatorData()}})));
@@ -378,7 +378,7 @@ void Regressions()
         SetU32(pack, 8, count - 1);
         std::vector<BinBlockSpec> blocks(count - 1, BinBlockSpec{0x100, pack});
         blocks.push_back({TerminatorKey, TerminatorData()});
-        Put("bin", "item5-texture-packs", BinInput(kTriangles, 0, CompressBin(ExpandedBin(blocks))));
+        Put("bin", "texture-pack-slots", BinInput(kTriangles, 0, CompressBin(ExpandedBin(blocks))));
     }
 
     // An 11-byte compressed file whose one chunk promises 4 GiB from packed bytes it does not hold.
@@ -386,20 +386,20 @@ void Regressions()
     PutU32(chunk, 0xFFFFFFFF);
     PutU32(chunk, 0x00FFFFFF);
     chunk.insert(chunk.end(), {0x11, 0, 0});
-    Put("expand", "item6-reservation", chunk);
+    Put("expand", "chunk-reservation", chunk);
 
     // A 32-byte bin file whose block claims 0xFFFFFFF0 data bytes: "Extract data" writes what is stored.
     Bytes longBlock = ExpandedBin({{0x10, PatternBytes(20, 5)}});
     SetU32(longBlock, 0, 0xFFFFFFF0);
-    Put("bin", "item7-extract-data", BinInput(kTriangles, kExtractData, longBlock));
+    Put("bin", "extract-data-past-end", BinInput(kTriangles, kExtractData, longBlock));
 
     // A settings file of 12 KB with a key nested 6000 deep; and a string with CR and trailing NUL bytes.
     std::string deep = "REGEDIT4\n\n[HKEY_CURRENT_USER";
     for (int i = 0; i < 6000; ++i)
         deep += "\\k";
-    Put("settings", "item8-deep-key", Text(deep + "]\n\"v\"=dword:00000001\n"));
+    Put("settings", "deep-key", Text(deep + "]\n\"v\"=dword:00000001\n"));
     const char roundTrip[] = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software]\n\"v\"=\"a\r\0\0\"\n";
-    Put("settings", "item8-string-round-trip", Text(std::string(roundTrip, sizeof roundTrip - 1)));
+    Put("settings", "string-round-trip", Text(std::string(roundTrip, sizeof roundTrip - 1)));
 }
 
 } // namespace
