@@ -21,10 +21,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::WriteFile(file, text);
     fuzz::Command([&] {
         TRegistry reg(TRootKey::CurrentUser, file);
-        const auto& keys = first.Keys();
-        for (size_t k = 0; k < keys.size() && k < 8; ++k) {
-            const TRegKey& key = keys[keys.size() - 1 - k];
-            if (!reg.OpenKeyReadOnly("\\" + key.path))
+        // Up to 64 keys, breadth first; the last 8 of them are read.
+        std::vector<std::string> paths{""};
+        for (size_t i = 0; i < paths.size() && paths.size() <= 64; ++i)
+            for (const auto& name : first.SubKeyNames(paths[i]))
+                if (paths.size() <= 64)
+                    paths.push_back(paths[i].empty() ? name : paths[i] + "\\" + name);
+        paths.erase(paths.begin());
+        for (size_t k = 0; k < paths.size() && k < 8; ++k) {
+            if (!reg.OpenKeyReadOnly("\\" + paths[paths.size() - 1 - k]))
                 continue;
             reg.HasSubKeys();
             reg.GetKeyNames();
