@@ -187,7 +187,7 @@ void TExplorerPage::OpenResourceFile(const std::string& fileName)
         throw;
     }
     if (!ok) {
-        window_.dialogs().MessageBox("Not a valid/supported file!");
+        window_.dialogs().Warning("Not a valid/supported file!");
         Button2->setEnabled(false);
         return;
     }

@@ -349,7 +349,7 @@ void TBF::ReadBankDirectory(TDirReader& r, uint8_t type, std::vector<BFInfo>& ou
             unknown = true;
         }
         if (unknown)
-            frontend_.ShowMessage("[" + Str(k) + "]: Unknown type " + Str(storage) + " at " + Str(afterStorage));
+            frontend_.ShowWarning("[" + Str(k) + "]: Unknown type " + Str(storage) + " at " + Str(afterStorage));
         out.push_back(std::move(e));
     }
 

@@ -32,8 +32,10 @@ public:
     // Text is UTF-8.
     virtual void AppendLine(MemoId memo, const std::string& line) = 0;
     virtual void ClearMemo(MemoId memo) = 0;
-    // Modal message box with the application's caption.
+    // Modal message box with the application's caption: the text and an OK button.
     virtual void ShowMessage(const std::string& text) = 0;
+    // The same as a warning.
+    virtual void ShowWarning(const std::string& text) { ShowMessage(text); }
     // Plain system message box with a caption of its own.
     virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
     // Lets pending window messages run.
@@ -54,6 +56,11 @@ public:
     void AppendLine(MemoId memo, const std::string& line) override { memos[Index(memo)].push_back(line); }
     void ClearMemo(MemoId memo) override { memos[Index(memo)].clear(); }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowWarning(const std::string& text) override
+    {
+        messages.push_back(text);
+        warnings.push_back(text);
+    }
     void MessageBox(const std::string& text, const std::string& caption) override
     {
         messages.push_back(caption + ": " + text);
@@ -74,6 +81,7 @@ public:
 
     std::array<std::vector<std::string>, 3> memos;
     std::vector<std::string> messages;
+    std::vector<std::string> warnings; // those of `messages` shown as warnings
     std::map<OptionId, int> options;
     int processCount = 0;
     void (*onProcessMessages)() = nullptr;

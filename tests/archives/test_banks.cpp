@@ -122,8 +122,8 @@ TEST_F(BankTest, Version2SkipsMoreTagsAndWarnsOnUnknownStorage)
     EXPECT_EQ(bf.Entries[1].Name, "b.wav");
     EXPECT_EQ(bf.Entries[1].Offset, 10 + p0 + 4); // marker <= 0: one more value passed
     const int64_t typePos = 28 + 4 * 132 + 84;
-    ASSERT_EQ(fe.messages.size(), 1u);
-    EXPECT_EQ(fe.messages[0], "[4]: Unknown type 7 at " + std::to_string(typePos));
+    ASSERT_EQ(fe.warnings.size(), 1u);
+    EXPECT_EQ(fe.warnings[0], "[4]: Unknown type 7 at " + std::to_string(typePos));
     // Tag 0xFFFFFFFF is reported as a signed number.
     ASSERT_EQ(Log().size(), 1u);
     EXPECT_EQ(Log()[0].substr(0, 21), "[6]: Unknown tag -1 a");
