@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -88,4 +89,36 @@ public:
 
 private:
     static size_t Index(MemoId m) { return static_cast<size_t>(m); }
+};
+
+// Paces the window's share of a long loop (pending messages, a progress bar): `Tick` runs its step at the first
+// call and then at most once per interval of wall time, counted from the end of the step. The clock is read at
+// every `stride`th call only, for loops whose steps take nanoseconds.
+class TMessagePacer {
+public:
+    explicit TMessagePacer(unsigned stride = 1, std::chrono::milliseconds interval = std::chrono::milliseconds(10))
+        : stride_(stride == 0 ? 1 : stride), interval_(interval)
+    {
+    }
+    // True when the step ran.
+    template <typename Step>
+    bool Tick(Step&& step)
+    {
+        if (calls_++ % stride_ != 0)
+            return false;
+        if (started_ && Clock::now() - last_ < interval_)
+            return false;
+        step();
+        started_ = true;
+        last_ = Clock::now();
+        return true;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    unsigned stride_;
+    Clock::duration interval_;
+    unsigned calls_ = 0;
+    bool started_ = false;
+    Clock::time_point last_{};
 };
