@@ -273,8 +273,9 @@ void TBF::ReadBankDirectory(TDirReader& r, uint8_t type, std::vector<BFInfo>& ou
         r.Skip(leading * leadingLen);
     const int64_t restAfterTag = v1 ? 120 : v2 ? 124 : 112;
 
+    // The bank's name up to its first '.' (empty without one).
     const auto dot = FileName.find('.');
-    const std::string bankBase = dot == std::string::npos ? FileName : FileName.substr(0, dot);
+    const std::string bankBase = dot == std::string::npos ? std::string() : FileName.substr(0, dot);
 
     // A directory that claims more records than the file holds ends at the end of the file.
     for (int32_t k = 0; k < count && !r.AtEnd(); ++k) {

@@ -108,11 +108,13 @@ TEST_F(BankTest, Version2SkipsMoreTagsAndWarnsOnUnknownStorage)
     s.version = 2;
     BankRecord odd = InBank("", 40, 8);
     odd.storage = 7;
-    s.records = {Other(4), Other(5), Other(7), Other(15), odd, InBank("b.wav", 10, 20), Other(0xFFFFFFFF)};
+    s.records = {Other(4), Other(5), Other(7), Other(15), odd, InBank("b.wav", 10, 20), Other(0xFFFFFFFF),
+                 Streamed("s.xwb", 0, 100)};
     s.marker = -3;
     const int64_t p0 = OpenBank(s, "noext");
     EXPECT_EQ(bf.ArchiveType, atSoundBank2);
-    ASSERT_EQ(bf.Count, 2);
+    ASSERT_EQ(bf.Count, 3);
+    EXPECT_EQ(bf.Entries[2].Name, "2.wav"); // a bank name without '.' gives an empty base
     // The unknown storage keeps its slot: no name, kind 0, offset as stored.
     EXPECT_EQ(bf.Entries[0].Kind, 0);
     EXPECT_EQ(bf.Entries[0].Name, "");
