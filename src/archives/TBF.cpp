@@ -83,17 +83,12 @@ std::string ArchiveTypeName(uint8_t archiveType)
 std::string FatCompanionName(const std::string& fatPath)
 {
     const std::string named = fatPath.substr(0, fatPath.size() < 3 ? 0 : fatPath.size() - 3) + "BIG";
-    std::error_code ec;
-    if (fs::exists(named, ec))
-        return named;
     const fs::path p(named);
-    const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
-    const std::string want = UpperCase(p.filename().string());
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (UpperCase(it->path().filename().string()) == want && it->is_regular_file(ec))
-            return p.has_parent_path() ? (folder / it->path().filename()).string() : it->path().filename().string();
-    }
-    return named; // missing: opening it reports the error
+    const std::string found = TNameCase().Find(p.has_parent_path() ? p.parent_path() : fs::path("."),
+                                               p.filename().string());
+    if (found.empty() || found == p.filename().string())
+        return named; // missing: opening it reports the error
+    return p.has_parent_path() ? (p.parent_path() / found).string() : found;
 }
 
 TBF::TBF(Frontend& frontend) : frontend_(frontend) {}
