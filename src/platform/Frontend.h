@@ -3,6 +3,7 @@
 // tests use MemoryFrontend.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <map>
@@ -92,12 +93,14 @@ private:
 };
 
 // Paces the window's share of a long loop (pending messages, a progress bar): `Tick` runs its step at the first
-// call and then at most once per interval of wall time, counted from the end of the step. The clock is read at
-// every `stride`th call only, for loops whose steps take nanoseconds.
+// call and then at most once per interval of wall time, counted from the end of the step; a step that takes long
+// (a repaint that goes through the OpenGL compositor) spaces the next one further out, so that the steps take at
+// most about a twentieth of the loop's time. The clock is read at every `stride`th call only, for loops whose
+// iterations take nanoseconds.
 class TMessagePacer {
 public:
     explicit TMessagePacer(unsigned stride = 1, std::chrono::milliseconds interval = std::chrono::milliseconds(10))
-        : stride_(stride == 0 ? 1 : stride), interval_(interval)
+        : stride_(stride == 0 ? 1 : stride), interval_(interval), wait_(interval)
     {
     }
     // True when the step ran.
@@ -106,11 +109,13 @@ public:
     {
         if (calls_++ % stride_ != 0)
             return false;
-        if (started_ && Clock::now() - last_ < interval_)
+        const auto start = Clock::now();
+        if (started_ && start - last_ < wait_)
             return false;
         step();
         started_ = true;
         last_ = Clock::now();
+        wait_ = std::max<Clock::duration>(interval_, 19 * (last_ - start));
         return true;
     }
 
@@ -118,6 +123,7 @@ private:
     using Clock = std::chrono::steady_clock;
     unsigned stride_;
     Clock::duration interval_;
+    Clock::duration wait_;
     unsigned calls_ = 0;
     bool started_ = false;
     Clock::time_point last_{};
