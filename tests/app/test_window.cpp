@@ -318,7 +318,7 @@ TEST(MainWindow, LogBoxesFollowTheirNewestLineAlsoOnAHiddenPage)
     ScriptedDialogs dialogs;
     TTarvesh w(dialogs);
     w.show();
-    QTest::qWaitForWindowExposed(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.PageControl1->setCurrentIndex(3); // another page in view while the explorer's log grows
     auto* memo1 = w.findChild<QPlainTextEdit*>("Memo1");
     for (int i = 0; i < 200; ++i)

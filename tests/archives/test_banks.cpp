@@ -266,7 +266,9 @@ TEST_F(BankTest, CountsBeyondTheFileEndAtItsEnd)
     EXPECT_EQ(bf.Entries[1].Name, "b.wav");
 
     const auto q = dir.file("lead.sb0");
-    WriteFileBytes(q, MakeSoundBank(BankLayout{.version = 1, .records = {InBank("x", 0, 1)}}));
+    BankLayout one;
+    one.records = {InBank("x", 0, 1)};
+    WriteFileBytes(q, MakeSoundBank(one));
     auto b = ReadFileBytes(q);
     b[4] = 0xFF, b[5] = 0xFF, b[6] = 0xFF, b[7] = 0x7F; // leading records far past the end
     WriteFileBytes(q, b);

@@ -588,8 +588,9 @@ TEST(BankSounds, EveryEntryOfEachBankVersionExtractsAsWaveAndAsOgg)
             EXPECT_EQ(U32(wav, 40), wav.size() - 44);
             EXPECT_EQ(U16(wav, 22), x.channels);
             EXPECT_EQ(U32(wav, 24), uint32_t(x.rate));
-            if (!x.pcm.empty())
+            if (!x.pcm.empty()) {
                 EXPECT_EQ(std::vector<uint8_t>(wav.begin() + 44, wav.end()), PcmBytes(x.pcm));
+            }
 
             // the Ogg file holds the same audio as the WAV file (after the copied bytes of decoded entries)
             const auto d = ReadOgg(dir.path() / (name.substr(0, name.size() - 4) + ".ogg"));
