@@ -47,9 +47,22 @@ std::optional<std::string> QtDialogs::SaveFile(const FileDialogSpec& request)
     return dlg.selectedFiles().first().toStdString();
 }
 
+namespace {
+void ShowBox(QMessageBox::Icon icon, QWidget* owner, const QString& caption, const std::string& text)
+{
+    QMessageBox box(icon, caption, QString::fromStdString(text), QMessageBox::Ok, owner);
+    box.exec();
+}
+} // namespace
+
 void QtDialogs::MessageBox(const std::string& text)
 {
-    QMessageBox::information(parent_, QApplication::applicationName(), QString::fromStdString(text));
+    ShowBox(QMessageBox::NoIcon, parent_, QApplication::applicationName(), text);
+}
+
+void QtDialogs::Warning(const std::string& text)
+{
+    ShowBox(QMessageBox::Warning, parent_, QApplication::applicationName(), text);
 }
 
 void QtDialogs::Information(const std::string& text)
@@ -59,7 +72,7 @@ void QtDialogs::Information(const std::string& text)
 
 void QtDialogs::SystemMessageBox(const std::string& text, const std::string& caption)
 {
-    QMessageBox::information(parent_, QString::fromStdString(caption), QString::fromStdString(text));
+    ShowBox(QMessageBox::NoIcon, nullptr, QString::fromStdString(caption), text);
 }
 
 std::string QtDialogs::InputBox(const std::string& caption, const std::string& prompt, const std::string& preset)

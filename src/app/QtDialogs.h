@@ -14,6 +14,7 @@ public:
     std::optional<std::string> OpenFile(const FileDialogSpec& request) override;
     std::optional<std::string> SaveFile(const FileDialogSpec& request) override;
     void MessageBox(const std::string& text) override;
+    void Warning(const std::string& text) override;
     void Information(const std::string& text) override;
     void SystemMessageBox(const std::string& text, const std::string& caption) override;
     std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& preset) override;

@@ -57,6 +57,9 @@ void QtFrontend::AppendLine(MemoId memo, const std::string& line)
     }
     m->setProperty(kPendingBlank, false);
     m->appendPlainText(text);
+    // The newest line in view, also while the box's page is not shown.
+    QScrollBar* bar = m->verticalScrollBar();
+    bar->setValue(bar->maximum());
 }
 
 void QtFrontend::ClearMemo(MemoId memo)
@@ -68,6 +71,8 @@ void QtFrontend::ClearMemo(MemoId memo)
 }
 
 void QtFrontend::ShowMessage(const std::string& text) { window_.dialogs().MessageBox(text); }
+
+void QtFrontend::ShowWarning(const std::string& text) { window_.dialogs().Warning(text); }
 
 void QtFrontend::MessageBox(const std::string& text, const std::string& caption)
 {

@@ -11,6 +11,7 @@ public:
     void AppendLine(MemoId memo, const std::string& line) override;
     void ClearMemo(MemoId memo) override;
     void ShowMessage(const std::string& text) override;
+    void ShowWarning(const std::string& text) override;
     void MessageBox(const std::string& text, const std::string& caption) override;
     void ProcessMessages() override;
     int Option(OptionId id) override;

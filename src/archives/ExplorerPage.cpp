@@ -17,6 +17,7 @@
 
 #include "app/Tmox.h"
 #include "archives/TBF.h"
+#include "platform/Frontend.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -161,7 +162,7 @@ void TExplorerPage::Guarded(const std::function<void()>& command)
     }
 }
 
-void TExplorerPage::Log(const std::string& line) { Memo1->appendPlainText(Q(line)); }
+void TExplorerPage::Log(const std::string& line) { window_.frontend().AppendLine(MemoId::Memo1, line); }
 
 void TExplorerPage::Button1Click()
 {
@@ -187,7 +188,7 @@ void TExplorerPage::OpenResourceFile(const std::string& fileName)
         throw;
     }
     if (!ok) {
-        window_.dialogs().MessageBox("Not a valid/supported file!");
+        window_.dialogs().Warning("Not a valid/supported file!");
         Button2->setEnabled(false);
         return;
     }
@@ -241,10 +242,27 @@ void TExplorerPage::ExtractRun(int count, bool selectedOnly)
     if (running_)
         return;
     RunGuard guard(*this);
+    // The bar shows the entry in hand and pending messages run at most every 10 ms: a repaint of this window goes
+    // through the OpenGL panel's compositor, which costs far more than most entries. The bar's last position is
+    // always shown, also when an error ends the run.
+    int at = -1;
+    struct ShowLast {
+        QProgressBar* bar;
+        const int& at;
+        ~ShowLast()
+        {
+            if (at >= 0)
+                bar->setValue(at);
+        }
+    } showLast{ProgressBar1, at};
+    TMessagePacer pacer;
     int extracted = 0;
     for (int i = 0; i < count; ++i) {
-        ProgressBar1->setValue(i);
-        window_.frontend().ProcessMessages();
+        at = i;
+        pacer.Tick([&] {
+            ProgressBar1->setValue(i);
+            window_.frontend().ProcessMessages();
+        });
         TBF* bf = window_.BF.get();
         if (!bf)
             return; // the window closed during the run

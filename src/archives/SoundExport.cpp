@@ -14,6 +14,7 @@
 #include "archives/audioconv.h"
 #include "archives/uXboxAdpcmDecoder.h"
 #include "platform/Frontend.h"
+#include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Stream.h"
 
@@ -42,28 +43,22 @@ void PutU16(uint8_t* p, uint16_t v)
 
 void Log(const TSoundTarget& t, const BFInfo& e, const std::string& what)
 {
-    t.UI.AppendLine(MemoId::Memo1, Win1252ToUtf8(e.Name) + ": " + what);
-}
-
-bool SameFile(const fs::path& a, const fs::path& b)
-{
-    std::error_code ec;
-    return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
+    t.UI.AppendLine(MemoId::Memo1, (t.Label.empty() ? Win1252ToUtf8(e.Name) : t.Label) + ": " + what);
 }
 
 bool IsStreamFileTheBank(const BFInfo& e, const TSoundTarget& t) { return e.StreamFile == t.BankFileName; }
 
-fs::path StreamFilePath(const BFInfo& e, const TSoundTarget& t) { return SafeJoin(t.Directory, e.StreamFile); }
-
-// An output that would replace one of the entry's own source files is refused.
-bool OverwritesSource(const fs::path& out, const BFInfo& e, const TSoundTarget& t)
+// The files an output of the entry may not replace: the bank, the entry's stream file and the target's sources.
+TFileIds KeptFiles(const BFInfo& e, const TSoundTarget& t)
 {
-    if (SameFile(out, t.Directory / fs::path(t.BankFileName)))
-        return true;
-    return e.Kind == 2 && !IsStreamFileTheBank(e, t) && SameFile(out, StreamFilePath(e, t));
+    TFileIds keep(t.Sources);
+    keep.Add(t.Directory / fs::path(t.BankFileName));
+    if (e.Kind == 2 && !IsStreamFileTheBank(e, t))
+        keep.Add(StreamFilePath(e, t));
+    return keep;
 }
 
-// Kind 2 source: the bank itself, or the stream file under the bank's folder (opened for reading).
+// Kind 2 source: the bank itself, or the stream file (opened for reading).
 TStream& OpenSource(TStream& archive, const BFInfo& e, const TSoundTarget& t, std::unique_ptr<TFileStream>& own)
 {
     if (IsStreamFileTheBank(e, t))
@@ -72,21 +67,15 @@ TStream& OpenSource(TStream& archive, const BFInfo& e, const TSoundTarget& t, st
     return *own;
 }
 
-// Creates the file at path, runs body on it, and removes the file when body fails.
+// Creates the output through the one safe creation path and runs body on it; false (with a log line) when the
+// output would replace one of the entry's sources.
 template <typename Body>
-void WriteFileOrRemove(const fs::path& path, Body&& body)
+bool WriteOutput(const fs::path& path, const BFInfo& e, const TSoundTarget& t, Body&& body)
 {
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    auto file = std::make_unique<TFileStream>(path.string(), TFileStream::Create);
-    try {
-        body(*file);
-        file->Close();
-    } catch (...) {
-        file.reset();
-        fs::remove(path, ec);
-        throw;
-    }
+    if (WriteOutputFile(path, KeptFiles(e, t), std::forward<Body>(body)))
+        return true;
+    Log(t, e, "the output would replace its own source file, not extracted.");
+    return false;
 }
 
 std::string QualityText(int position)
@@ -225,6 +214,11 @@ void EncodeBankPcm(TStream& archive, const BFInfo& e, TOggWriter& ogg)
 
 } // namespace
 
+fs::path StreamFilePath(const BFInfo& Entry, const TSoundTarget& Target)
+{
+    return ResolveStoredPath(Target.Directory, Entry.StreamFile);
+}
+
 fs::path WaveFilePath(const BFInfo& Entry, const TSoundTarget& Target) { return SafeJoin(Target.Directory, Entry.Name); }
 
 fs::path OggFilePath(const BFInfo& Entry, const TSoundTarget& Target)
@@ -245,16 +239,14 @@ bool WriteWave(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target
         return false;
     }
     const fs::path out = WaveFilePath(e, Target);
-    if (OverwritesSource(out, e, Target)) {
-        Log(Target, e, "the output would replace its own source file, not extracted.");
-        return false;
-    }
 
     if (e.Kind == 1) {
-        if (e.Offset < 0 || e.Size < 0 || int64_t(e.Offset) + e.Size > Archive.Size())
+        // Size 0: the header alone, nothing read.
+        if (e.Size != 0 && (e.Offset < 0 || e.Size < 0 || int64_t(e.Offset) + e.Size > Archive.Size()))
             throw EStreamError("Stream read error: " + Archive.Name());
-        Archive.SetPosition(e.Offset);
-        WriteFileOrRemove(out, [&](TStream& f) {
+        if (e.Size != 0)
+            Archive.SetPosition(e.Offset);
+        return WriteOutput(out, e, Target, [&](TFileStream& f) {
             f.WriteBuffer("RIFF", 4);
             WriteWaveDWord(f, uint32_t(e.Size) + 36);
             f.WriteBuffer("WAVE", 4);
@@ -269,14 +261,13 @@ bool WriteWave(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target
             f.WriteBuffer("data", 4);
             WriteWaveDWord(f, uint32_t(e.Size));
             if (e.Size > 0)
-                f.CopyFrom(Archive, e.Size);
+                f.CopyFrom(Archive, e.Size); // the bytes go through unchanged: inside the kernel where it can
         });
-        return true;
     }
 
     std::unique_ptr<TFileStream> own;
     TStream& source = OpenSource(Archive, e, Target, own);
-    WriteFileOrRemove(out, [&](TStream& f) {
+    return WriteOutput(out, e, Target, [&](TStream& f) {
         const uint16_t blockAlign = uint16_t((e.Bits / 8) * uint32_t(e.Channels));
         uint8_t h[44];
         std::memcpy(h, "RIFF", 4);
@@ -302,7 +293,6 @@ bool WriteWave(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target
         f.SetPosition(40);
         WriteWaveDWord(f, uint32_t(length - 44));
     });
-    return true;
 }
 
 bool WriteOgg(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target)
@@ -317,10 +307,6 @@ bool WriteOgg(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target)
         return false;
     }
     const fs::path out = OggFilePath(e, Target);
-    if (OverwritesSource(out, e, Target)) {
-        Log(Target, e, "the output would replace its own source file, not extracted.");
-        return false;
-    }
 
     const int position = Target.UI.Option(OptionId::OggQuality);
     TOggWriter ogg;
@@ -331,20 +317,21 @@ bool WriteOgg(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target)
         return false;
     }
 
-    if (e.Kind == 1) {
-        if (e.Offset < 0 || e.Size < 0 || int64_t(e.Offset) + e.Size > Archive.Size())
+    // Size 0, either kind: the header pages alone, nothing read.
+    if (e.Kind == 1 || e.Size == 0) {
+        if (e.Size != 0 && (e.Offset < 0 || e.Size < 0 || int64_t(e.Offset) + e.Size > Archive.Size()))
             throw EStreamError("Stream read error: " + Archive.Name());
-        WriteFileOrRemove(out, [&](TStream& f) {
+        return WriteOutput(out, e, Target, [&](TStream& f) {
             ogg.Start(f, OggTitleComment(e));
-            EncodeBankPcm(Archive, e, ogg);
+            if (e.Size != 0)
+                EncodeBankPcm(Archive, e, ogg);
             ogg.Finish();
         });
-        return true;
     }
 
     std::unique_ptr<TFileStream> own;
     TStream& source = OpenSource(Archive, e, Target, own);
-    WriteFileOrRemove(out, [&](TStream& f) {
+    return WriteOutput(out, e, Target, [&](TStream& f) {
         ogg.Start(f, OggTitleComment(e));
         TXboxAdpcmDecoder decoder(static_cast<int16_t>(e.Channels));
         const int channels = decoder.DecodedChannels();
@@ -359,5 +346,4 @@ bool WriteOgg(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target)
                          });
         ogg.Finish();
     });
-    return true;
 }

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
+#include <unordered_set>
 
 #include "archives/DirReader.h"
 #include "archives/SoundExport.h"
@@ -23,7 +23,6 @@ constexpr uint32_t kBank3Magic = 0x00150000;
 
 constexpr int64_t kBigTable = 68;    // offset table of a BIG archive
 constexpr int64_t kBigNameRec = 84;  // name record: size, 16 unused bytes, name
-constexpr size_t kCopyBufferSize = 1 << 20;
 
 // Name-record positions of four known BIG archives, which hold other data between the tables.
 int64_t KnownBigNamePosition(int32_t count)
@@ -44,14 +43,6 @@ int32_t Add32(int32_t a, int64_t b)
 }
 
 std::string Str(int64_t v) { return std::to_string(v); }
-
-void MakeFolder(const fs::path& folder)
-{
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec)
-        throw EStreamError("Cannot create folder \"" + folder.string() + "\". " + ec.message());
-}
 
 void SlashesToBackslashes(std::string& s)
 {
@@ -83,17 +74,12 @@ std::string ArchiveTypeName(uint8_t archiveType)
 std::string FatCompanionName(const std::string& fatPath)
 {
     const std::string named = fatPath.substr(0, fatPath.size() < 3 ? 0 : fatPath.size() - 3) + "BIG";
-    std::error_code ec;
-    if (fs::exists(named, ec))
-        return named;
     const fs::path p(named);
-    const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
-    const std::string want = UpperCase(p.filename().string());
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (UpperCase(it->path().filename().string()) == want && it->is_regular_file(ec))
-            return p.has_parent_path() ? (folder / it->path().filename()).string() : it->path().filename().string();
-    }
-    return named; // missing: opening it reports the error
+    const std::string found = TNameCase().Find(p.has_parent_path() ? p.parent_path() : fs::path("."),
+                                               p.filename().string());
+    if (found.empty() || found == p.filename().string())
+        return named; // missing: opening it reports the error
+    return p.has_parent_path() ? (p.parent_path() / found).string() : found;
 }
 
 TBF::TBF(Frontend& frontend) : frontend_(frontend) {}
@@ -112,7 +98,10 @@ bool TBF::Open(const std::string& fileName)
 
     Stream.reset();
     IsOpen = false;
-    Stream = std::make_unique<TFileStream>(fileName, TFileStream::OpenRead);
+    auto opened = std::make_unique<TFileStream>(fileName, TFileStream::OpenRead);
+    TFileIds sources;
+    sources.Add(*opened);
+    Stream = std::move(opened);
 
     // The table of the file opened before last is reused for this one.
     std::vector<BFInfo> entries = std::move(spare_);
@@ -154,7 +143,9 @@ bool TBF::Open(const std::string& fileName)
         }
         if (fat) {
             Stream.reset();
-            Stream = std::make_unique<TFileStream>(FatCompanionName(fileName), TFileStream::OpenRead);
+            auto companion = std::make_unique<TFileStream>(FatCompanionName(fileName), TFileStream::OpenRead);
+            sources.Add(*companion);
+            Stream = std::move(companion);
         }
     } catch (...) {
         Stream.reset();
@@ -166,6 +157,8 @@ bool TBF::Open(const std::string& fileName)
     Entries = std::move(entries);
     Count = static_cast<int32_t>(Entries.size());
     ArchiveType = type;
+    sources_ = std::move(sources);
+    streamFilesKnown_ = false;
     IsOpen = true;
     return true;
 }
@@ -273,8 +266,9 @@ void TBF::ReadBankDirectory(TDirReader& r, uint8_t type, std::vector<BFInfo>& ou
         r.Skip(leading * leadingLen);
     const int64_t restAfterTag = v1 ? 120 : v2 ? 124 : 112;
 
+    // The bank's name up to its first '.' (empty without one).
     const auto dot = FileName.find('.');
-    const std::string bankBase = dot == std::string::npos ? FileName : FileName.substr(0, dot);
+    const std::string bankBase = dot == std::string::npos ? std::string() : FileName.substr(0, dot);
 
     // A directory that claims more records than the file holds ends at the end of the file.
     for (int32_t k = 0; k < count && !r.AtEnd(); ++k) {
@@ -349,7 +343,7 @@ void TBF::ReadBankDirectory(TDirReader& r, uint8_t type, std::vector<BFInfo>& ou
             unknown = true;
         }
         if (unknown)
-            frontend_.ShowMessage("[" + Str(k) + "]: Unknown type " + Str(storage) + " at " + Str(afterStorage));
+            frontend_.ShowWarning("[" + Str(k) + "]: Unknown type " + Str(storage) + " at " + Str(afterStorage));
         out.push_back(std::move(e));
     }
 
@@ -385,6 +379,28 @@ void TBF::ReadBankDirectory(TDirReader& r, uint8_t type, std::vector<BFInfo>& ou
             e.Offset = Add32(e.Offset, base);
 }
 
+std::string TBF::EntryLabel(int index) const
+{
+    if (index >= 0 && static_cast<size_t>(index) < Entries.size() && !IsEmptyName(Entries[size_t(index)].Name))
+        return Win1252ToUtf8(Entries[size_t(index)].Name);
+    return "entry " + Str(index);
+}
+
+void TBF::Log(int index, const std::string& what) { frontend_.AppendLine(MemoId::Memo1, EntryLabel(index) + ": " + what); }
+
+const TFileIds& TBF::Sources()
+{
+    if (!streamFilesKnown_) {
+        streamFilesKnown_ = true;
+        TNameCase names;
+        std::unordered_set<std::string> seen;
+        for (const BFInfo& e : Entries)
+            if (e.Kind == 2 && e.StreamFile != FileName && seen.insert(e.StreamFile).second)
+                sources_.Add(ResolveStoredPath(Directory, e.StreamFile, &names));
+    }
+    return sources_;
+}
+
 bool TBF::ExtractEntry(int index)
 {
     std::error_code ec;
@@ -398,62 +414,40 @@ bool TBF::ExtractEntry(int index)
     if (!IsOpen || !Stream)
         throw EStreamError("No archive is open.");
     const BFInfo& e = Entries[static_cast<size_t>(index)];
-    if (ArchiveType >= atBigArchive && ArchiveType <= atFatArchive)
-        Stream->Seek(static_cast<int64_t>(e.Offset) + 4, SeekOrigin::Begin);
+    const bool raw = ArchiveType >= atBigArchive && ArchiveType <= atFatArchive;
+    const bool bank = ArchiveType >= atSoundBank1 && ArchiveType <= atSoundBank3;
+    if (!raw && !bank)
+        return false;
+    // An entry without a name has no file of its own (sounds of unknown storage are reported by the writers).
+    if ((raw || e.Kind == 1 || e.Kind == 2) && IsEmptyName(e.Name)) {
+        Log(index, "no name, not extracted.");
+        return false;
+    }
+    if (raw)
+        return ExtractRaw(index, e);
 
-    // The entry's name is made safe: it cannot leave the archive's folder.
-    const fs::path out = SafeJoin(Directory, e.Name);
-    if (ArchiveType >= atBigArchive && ArchiveType <= atFatArchive) {
-        ExtractRaw(e, out);
-        return true;
+    // Sound-bank entries go to the writer that the audio format option selects; with none selected nothing is
+    // written.
+    const TSoundTarget target{fs::path(Directory), FileName, frontend_, &Sources(), EntryLabel(index)};
+    switch (frontend_.Option(OptionId::ConvertFormat)) {
+    case 0: return WriteWave(*Stream, e, target);
+    case 1: return WriteOgg(*Stream, e, target);
+    default: return true;
     }
-    if (ArchiveType >= atSoundBank1 && ArchiveType <= atSoundBank3) {
-        MakeFolder(out.parent_path());
-        // Sound-bank entries go to the writer that the audio format option selects; with none selected nothing
-        // is written.
-        const TSoundTarget target{fs::path(Directory), FileName, frontend_};
-        switch (frontend_.Option(OptionId::ConvertFormat)) {
-        case 0: return WriteWave(*Stream, e, target);
-        case 1: return WriteOgg(*Stream, e, target);
-        default: return true;
-        }
-    }
-    return false;
 }
 
-// Exactly Size bytes from the stream's position into a new file; a failed copy leaves no partial file.
-void TBF::ExtractRaw(const BFInfo& e, const fs::path& path)
+// Exactly Size bytes from the entry's data into a new file below the archive's folder (the name cannot leave
+// it); a failed copy leaves no partial file.
+bool TBF::ExtractRaw(int index, const BFInfo& e)
 {
+    Stream->Seek(static_cast<int64_t>(e.Offset) + 4, SeekOrigin::Begin); // the stored length is not read
     if (e.Size < 0)
-        throw EStreamError("Invalid size " + Str(e.Size) + " of entry \"" + Win1252ToUtf8(e.Name) + "\".");
-    // An earlier file (or link) of that name is replaced by a new file, never written through or truncated in
-    // place (file systems flush a truncated-and-rewritten file on close, which makes re-extraction slow).
-    std::unique_ptr<TFileStream> file;
-    try {
-        file = std::make_unique<TFileStream>(path.string(), TFileStream::CreateNew);
-    } catch (const EStreamError&) {
-        std::error_code ec;
-        if (fs::is_symlink(path, ec) || fs::exists(path, ec))
-            ::unlink(path.c_str());
-        else if (!fs::is_directory(path.parent_path(), ec))
-            MakeFolder(path.parent_path()); // most often the entry's folders do not exist yet
-        file = std::make_unique<TFileStream>(path.string(), TFileStream::CreateNew);
-    }
-    try {
-        // One copy buffer for the reader's lifetime: a buffer per entry costs more than the copy for small ones.
-        if (copyBuffer_.empty())
-            copyBuffer_.resize(kCopyBufferSize);
-        for (int64_t left = e.Size; left > 0;) {
-            const int64_t n = std::min<int64_t>(left, static_cast<int64_t>(copyBuffer_.size()));
-            if (Stream->Read(copyBuffer_.data(), n) != n)
-                throw EStreamError("Stream read error: " + Stream->Name());
-            file->WriteBuffer(copyBuffer_.data(), n);
-            left -= n;
-        }
-        file->Close();
-    } catch (const EStreamError&) {
-        file.reset();
-        ::unlink(path.c_str());
-        throw;
-    }
+        throw EStreamError("Invalid size " + Str(e.Size) + " (" + EntryLabel(index) + ").");
+    const bool written = WriteOutputFile(SafeJoin(Directory, e.Name), Sources(), [&](TFileStream& file) {
+        if (e.Size > 0)
+            file.CopyFrom(*Stream, e.Size);
+    });
+    if (!written)
+        Log(index, "the output would replace its own source file, not extracted.");
+    return written;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archives/BFInfo.h"
+#include "platform/OutputFile.h"
 #include "platform/Stream.h"
 
 class Frontend;
@@ -47,18 +48,25 @@ public:
     // A zero-terminated name in a field of n bytes; the position afterwards is the field's start + n.
     void ReadFixedString(int n, std::string& s);
     // Writes entry `index` below Directory (also the process's current directory from here on). False when the
-    // index is outside the table or a sound writer reported the entry as not written (with a log line).
+    // index is outside the table or the entry was not written (with a log line: no name, an output that would
+    // replace a file of the archive, a sound the writers cannot write).
     bool ExtractEntry(int index);
+    // How log lines name an entry: its name, or "entry " and its number when it has none.
+    std::string EntryLabel(int index) const;
 
 private:
     bool ReadBigDirectory(TDirReader& r, std::vector<BFInfo>& out);
     void ReadRecordDirectory(TDirReader& r, int64_t end, uint32_t base, std::vector<BFInfo>& out);
     void ReadBankDirectory(TDirReader& r, uint8_t type, std::vector<BFInfo>& out);
-    void ExtractRaw(const BFInfo& e, const std::filesystem::path& path);
+    bool ExtractRaw(int index, const BFInfo& e);
+    // The files of the open archive, with every stream file its sounds are read from (looked up once).
+    const TFileIds& Sources();
+    void Log(int index, const std::string& what);
 
     Frontend& frontend_;
     std::vector<BFInfo> spare_; // storage of an earlier table, reused by the next open
-    std::vector<uint8_t> copyBuffer_;
+    TFileIds sources_;          // the opened file and a FAT archive's companion
+    bool streamFilesKnown_ = false;
 };
 
 // Every '/' becomes '\'.

@@ -266,7 +266,7 @@ void TBinPages::Button3Click()
         return;
     }
     if (!ConvertRawImage(path, input))
-        window_.dialogs().MessageBox("Not a compressed engine bin file. Not supported yet.");
+        window_.dialogs().Warning("Not a compressed engine bin file. Not supported yet.");
 }
 
 // ---------------------------------------------------------------- analyzer

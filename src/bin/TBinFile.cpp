@@ -127,19 +127,11 @@ void TBinFile::WalkBlocks()
     pos = std::min<int64_t>(pos + static_cast<int64_t>(Blocks[0].Size), end);
     FileType = BlockTypeName(0);
 
-    using Clock = std::chrono::steady_clock;
-    auto lastMessages = Clock::now() - std::chrono::seconds(1);
-    uint32_t tick = 0;
+    TMessagePacer pacer(64);
 
     while (pos < end && Blocks.back().Key != TerminatorKey) {
         // Pending messages run before the blocks, at most every 10 ms.
-        if ((tick++ & 63) == 0) {
-            const auto now = Clock::now();
-            if (now - lastMessages >= std::chrono::milliseconds(10)) {
-                frontend_.ProcessMessages();
-                lastMessages = Clock::now();
-            }
-        }
+        pacer.Tick([this] { frontend_.ProcessMessages(); });
         const int64_t at = pos;
         coffeeblock& b = append(at);
         pos = readHeader(at, b);

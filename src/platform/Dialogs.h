@@ -19,11 +19,13 @@ public:
     // The chosen file's full path, or nothing on cancel.
     virtual std::optional<std::string> OpenFile(const FileDialogSpec& request) = 0;
     virtual std::optional<std::string> SaveFile(const FileDialogSpec& request) = 0;
-    // Modal message box with the application's caption.
+    // Modal message box with the application's caption: the text and an OK button, no icon.
     virtual void MessageBox(const std::string& text) = 0;
+    // The same with the warning icon.
+    virtual void Warning(const std::string& text) { MessageBox(text); }
     // Plain information message.
     virtual void Information(const std::string& text) = 0;
-    // Plain system message box with a caption of its own.
+    // Plain system message box with a caption of its own: no icon, no owner window.
     virtual void SystemMessageBox(const std::string& text, const std::string& caption) = 0;
     // One-line input box; cancel gives the preset text.
     virtual std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& preset) = 0;
@@ -37,6 +39,11 @@ public:
     std::optional<std::string> OpenFile(const FileDialogSpec& request) override { return Next(request, openAnswers); }
     std::optional<std::string> SaveFile(const FileDialogSpec& request) override { return Next(request, saveAnswers); }
     void MessageBox(const std::string& text) override { messages.push_back(text); }
+    void Warning(const std::string& text) override
+    {
+        messages.push_back(text);
+        warnings.push_back(text);
+    }
     void Information(const std::string& text) override { messages.push_back(text); }
     void SystemMessageBox(const std::string& text, const std::string& caption) override
     {
@@ -56,6 +63,7 @@ public:
     std::deque<std::optional<std::string>> openAnswers, saveAnswers, inputAnswers;
     std::vector<FileDialogSpec> fileDialogs;
     std::vector<std::string> messages, inputPrompts, errors;
+    std::vector<std::string> warnings; // those of `messages` shown as warnings
 
 private:
     std::optional<std::string> Next(const FileDialogSpec& request, std::deque<std::optional<std::string>>& q)

@@ -3,7 +3,9 @@
 // tests use MemoryFrontend.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,8 +34,10 @@ public:
     // Text is UTF-8.
     virtual void AppendLine(MemoId memo, const std::string& line) = 0;
     virtual void ClearMemo(MemoId memo) = 0;
-    // Modal message box with the application's caption.
+    // Modal message box with the application's caption: the text and an OK button.
     virtual void ShowMessage(const std::string& text) = 0;
+    // The same as a warning.
+    virtual void ShowWarning(const std::string& text) { ShowMessage(text); }
     // Plain system message box with a caption of its own.
     virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
     // Lets pending window messages run.
@@ -54,6 +58,11 @@ public:
     void AppendLine(MemoId memo, const std::string& line) override { memos[Index(memo)].push_back(line); }
     void ClearMemo(MemoId memo) override { memos[Index(memo)].clear(); }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowWarning(const std::string& text) override
+    {
+        messages.push_back(text);
+        warnings.push_back(text);
+    }
     void MessageBox(const std::string& text, const std::string& caption) override
     {
         messages.push_back(caption + ": " + text);
@@ -74,10 +83,48 @@ public:
 
     std::array<std::vector<std::string>, 3> memos;
     std::vector<std::string> messages;
+    std::vector<std::string> warnings; // those of `messages` shown as warnings
     std::map<OptionId, int> options;
     int processCount = 0;
     void (*onProcessMessages)() = nullptr;
 
 private:
     static size_t Index(MemoId m) { return static_cast<size_t>(m); }
+};
+
+// Paces the window's share of a long loop (pending messages, a progress bar): `Tick` runs its step at the first
+// call and then at most once per interval of wall time, counted from the end of the step; a step that takes long
+// (a repaint that goes through the OpenGL compositor) spaces the next one further out, so that the steps take at
+// most about a twentieth of the loop's time. The clock is read at every `stride`th call only, for loops whose
+// iterations take nanoseconds.
+class TMessagePacer {
+public:
+    explicit TMessagePacer(unsigned stride = 1, std::chrono::milliseconds interval = std::chrono::milliseconds(10))
+        : stride_(stride == 0 ? 1 : stride), interval_(interval), wait_(interval)
+    {
+    }
+    // True when the step ran.
+    template <typename Step>
+    bool Tick(Step&& step)
+    {
+        if (calls_++ % stride_ != 0)
+            return false;
+        const auto start = Clock::now();
+        if (started_ && start - last_ < wait_)
+            return false;
+        step();
+        started_ = true;
+        last_ = Clock::now();
+        wait_ = std::max<Clock::duration>(interval_, 19 * (last_ - start));
+        return true;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    unsigned stride_;
+    Clock::duration interval_;
+    Clock::duration wait_;
+    unsigned calls_ = 0;
+    bool started_ = false;
+    Clock::time_point last_{};
 };

@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -74,6 +75,76 @@ std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_vi
         return p / "_";
     for (auto& s : parts)
         p /= std::filesystem::path(s);
+    return p;
+}
+
+bool IsEmptyName(std::string_view storedName)
+{
+    std::string_view cur;
+    size_t start = 0;
+    for (size_t i = 0; i <= storedName.size(); ++i) {
+        if (i < storedName.size() && !IsSep(storedName[i]))
+            continue;
+        cur = storedName.substr(start, i - start);
+        if (!cur.empty() && cur != ".")
+            return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+std::string TNameCase::Find(const std::filesystem::path& folder, const std::string& name)
+{
+    std::error_code ec;
+    if (std::filesystem::exists(folder / name, ec))
+        return name;
+    auto [it, fresh] = folders_.try_emplace(folder);
+    if (fresh)
+        for (std::filesystem::directory_iterator d(folder, ec), end; !ec && d != end; d.increment(ec)) {
+            const std::string entry = d->path().filename().string();
+            it->second.try_emplace(UpperCase(entry), entry); // the first of names that differ only in case
+        }
+    const auto found = it->second.find(UpperCase(name));
+    return found == it->second.end() ? std::string() : found->second;
+}
+
+std::filesystem::path ResolveStoredPath(const std::filesystem::path& base, std::string_view storedName,
+                                        TNameCase* cache)
+{
+    std::vector<std::string> parts;
+    bool rooted = !storedName.empty() && IsSep(storedName[0]);
+    std::string cur;
+    auto flush = [&] {
+        if (parts.empty() && cur.size() == 2 && cur[1] == ':' && !rooted) {
+            rooted = true; // drive letter: from the root
+        } else if (!cur.empty() && cur != ".") {
+            parts.push_back(Win1252ToUtf8(cur));
+        }
+        cur.clear();
+    };
+    for (char c : storedName) {
+        if (IsSep(c))
+            flush();
+        else
+            cur += c;
+    }
+    flush();
+
+    std::filesystem::path p = rooted ? base.root_path() : base;
+    if (p.empty())
+        p = rooted ? std::filesystem::path("/") : std::filesystem::path(".");
+    std::error_code ec;
+    std::filesystem::path exact = p;
+    for (const auto& s : parts)
+        exact /= s;
+    if (std::filesystem::exists(exact, ec))
+        return exact;
+    TNameCase local;
+    TNameCase& names = cache ? *cache : local;
+    for (const auto& s : parts) {
+        const std::string found = s == ".." ? std::string() : names.Find(p, s);
+        p /= found.empty() ? s : found;
+    }
     return p;
 }
 

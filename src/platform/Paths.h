@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 // Windows-1252 bytes to UTF-8 text (for display and for making paths).
 std::string Win1252ToUtf8(std::string_view bytes);
@@ -18,6 +20,27 @@ enum class NameBytes { Win1252, FileSystem };
 // colon; a leading separator does not make the name absolute. An all-empty name yields "_".
 std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_view storedName,
                                NameBytes bytes = NameBytes::Win1252);
+
+// True when a stored name names no file: nothing but separators and "." components.
+bool IsEmptyName(std::string_view storedName);
+
+// Names in folders up to the letter case of a to z, for names from data made on a case-insensitive file system.
+// Each folder is listed once per object.
+class TNameCase {
+public:
+    // The entry of `folder` named `name` but for letter case (the exact name first); empty when there is none.
+    std::string Find(const std::filesystem::path& folder, const std::string& name);
+
+private:
+    std::map<std::filesystem::path, std::unordered_map<std::string, std::string>> folders_;
+};
+
+// The file that a stored name refers to for reading, relative to `base`: '\' or '/' separate folders, the bytes
+// are Windows-1252, ".." climbs, a leading separator or drive letter starts at the root. Where a folder or file of
+// the exact name is missing, one that differs only in letter case is taken (`cache` keeps folder listings between
+// calls; null lists afresh).
+std::filesystem::path ResolveStoredPath(const std::filesystem::path& base, std::string_view storedName,
+                                        TNameCase* cache = nullptr);
 
 // Delphi-style helpers on names held as strings ('\' and '/' both count as separators).
 std::string ChangeFileExt(const std::string& name, const std::string& ext); // ext includes the dot, or is empty

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 int64_t TStream::Size()
 {
@@ -59,9 +60,75 @@ TFileStream::TFileStream(const std::string& path, Mode mode) : path_(path)
             throw EStreamError("Cannot create file \"" + path + "\". " + why);
         throw EStreamError("Cannot open file \"" + path + "\". " + why);
     }
+    SetBuffer();
+}
+
+TFileStream::TFileStream(std::FILE* file, const std::string& path) : path_(path), file_(file) { SetBuffer(); }
+
+void TFileStream::SetBuffer()
+{
     constexpr size_t kBuffer = 1 << 16;
     vbuf_.reset(new char[kBuffer]);
     std::setvbuf(file_, vbuf_.get(), _IOFBF, kBuffer);
+}
+
+std::unique_ptr<TFileStream> TFileStream::TryCreateNew(const std::string& path, int& error)
+{
+    std::FILE* f = std::fopen(path.c_str(), "w+bx");
+    if (!f) {
+        error = errno;
+        return nullptr;
+    }
+    error = 0;
+    return std::unique_ptr<TFileStream>(new TFileStream(f, path));
+}
+
+int TFileStream::Handle() const { return file_ ? fileno(file_) : -1; }
+
+int64_t TFileStream::KernelCopy(TFileStream& source, int64_t count)
+{
+    CheckOpen();
+    source.CheckOpen();
+    const int in = fileno(source.file_), out = fileno(file_);
+    struct stat si {}, so {};
+    if (fstat(in, &si) != 0 || fstat(out, &so) != 0 || !S_ISREG(si.st_mode) || !S_ISREG(so.st_mode))
+        return 0;
+    if (std::fflush(file_) != 0)
+        return 0; // the buffered path reports the write error
+    off_t inPos = ftello(source.file_), outPos = ftello(file_);
+    if (inPos < 0 || outPos < 0)
+        return 0;
+    int64_t done = 0;
+    while (done < count) {
+        const ssize_t n = copy_file_range(in, &inPos, out, &outPos,
+                                          static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        // Refused (EXDEV, EINVAL, ENOSYS, EOPNOTSUPP, ...) or the end of the source: the buffered copy goes on
+        // from here and reports what is wrong.
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    // The descriptors' offsets were not moved; the streams go on from where the copy ended.
+    if (fseeko(source.file_, inPos, SEEK_SET) != 0 || fseeko(file_, outPos, SEEK_SET) != 0)
+        throw EStreamError("Seek error: " + path_);
+    return done;
+}
+
+int64_t TFileStream::CopyFrom(TStream& source, int64_t count)
+{
+    auto* file = dynamic_cast<TFileStream*>(&source);
+    if (!file || count < 0)
+        return TStream::CopyFrom(source, count);
+    if (count == 0) {
+        source.SetPosition(0);
+        count = source.Size();
+    }
+    const int64_t done = count > 0 ? KernelCopy(*file, count) : 0;
+    if (done < count)
+        TStream::CopyFrom(source, count - done);
+    return count;
 }
 
 TFileStream::~TFileStream()

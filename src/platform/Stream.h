@@ -40,7 +40,7 @@ public:
     void WriteBuffer(const void* buffer, int64_t count);
     // Copies count bytes from source's current position (count 0: the whole source from its start).
     // Raises EStreamError when the source ends early. Returns the bytes copied.
-    int64_t CopyFrom(TStream& source, int64_t count);
+    virtual int64_t CopyFrom(TStream& source, int64_t count);
 
     // Plain little-endian reads into an existing value: bytes that are not there leave it as it was.
     template <typename T>
@@ -66,6 +66,8 @@ public:
     enum Mode { OpenRead, Create, OpenReadWrite, CreateNew };
     TFileStream(const std::string& path, Mode mode);
     ~TFileStream() override;
+    // CreateNew that reports why it failed: null with the error number in `error` (EEXIST: the name exists).
+    static std::unique_ptr<TFileStream> TryCreateNew(const std::string& path, int& error);
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
 
@@ -73,13 +75,22 @@ public:
     int64_t Write(const void* buffer, int64_t count) override;
     int64_t Seek(int64_t offset, SeekOrigin origin) override;
     int64_t Size() override;
+    // Between two plain files the bytes are copied inside the kernel (copy_file_range); where the kernel refuses
+    // (other file systems or kinds of file, old kernels) or copies short, the rest goes through a buffer.
+    int64_t CopyFrom(TStream& source, int64_t count) override;
     std::string Name() const override { return path_; }
+    // The open file's descriptor (-1 after Close).
+    int Handle() const;
     const std::string& Path() const { return path_; }
     // Flushes and closes; raises EStreamError when the data could not all be written (a full disk, say).
     // The destructor closes too but cannot report.
     void Close();
 
 private:
+    TFileStream(std::FILE* file, const std::string& path);
+    void SetBuffer();
+    // Copies up to count bytes from source inside the kernel; returns what was copied (0 when refused).
+    int64_t KernelCopy(TFileStream& source, int64_t count);
     void CheckOpen() const;
     std::string path_;
     std::FILE* file_ = nullptr;

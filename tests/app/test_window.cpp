@@ -15,6 +15,10 @@
 #include <fstream>
 #include <thread>
 
+#include <QMessageBox>
+#include <QTimer>
+
+#include "app/QtDialogs.h"
 #include "support/TestApp.h"
 #include "XdgHome.h"
 #include "app/OptionsPage.h"
@@ -305,4 +309,56 @@ TEST(MainWindow, LogBoxesKeepLeadingEmptyLines)
     f.ClearMemo(MemoId::Memo2);
     f.AppendLine(MemoId::Memo2, "x");
     EXPECT_EQ(memo2->toPlainText(), "x");
+}
+
+TEST(MainWindow, LogBoxesFollowTheirNewestLineAlsoOnAHiddenPage)
+{
+    XdgHome home;
+    App();
+    ScriptedDialogs dialogs;
+    TTarvesh w(dialogs);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.PageControl1->setCurrentIndex(3); // another page in view while the explorer's log grows
+    auto* memo1 = w.findChild<QPlainTextEdit*>("Memo1");
+    for (int i = 0; i < 200; ++i)
+        w.frontend().AppendLine(MemoId::Memo1, "line " + std::to_string(i));
+    w.PageControl1->setCurrentIndex(0);
+    QCoreApplication::processEvents();
+    EXPECT_GT(memo1->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(memo1->verticalScrollBar()->value(), memo1->verticalScrollBar()->maximum());
+}
+
+TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
+{
+    App();
+    QWidget owner;
+    QtDialogs dialogs(&owner);
+    struct Seen {
+        QMessageBox::Icon icon;
+        QWidget* parent;
+        QString caption;
+    };
+    std::vector<Seen> seen;
+    auto answer = [&] {
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen.push_back({box->icon(), box->parentWidget(), box->windowTitle()});
+                box->accept();
+            }
+        });
+    };
+    answer();
+    dialogs.Warning("Not a valid/supported file!");
+    answer();
+    dialogs.MessageBox("Contact the author!");
+    answer();
+    dialogs.SystemMessageBox("Couldn't load stream. Colormapped TGA files not supported.", "TGA File Error");
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(seen[0].parent, &owner);
+    EXPECT_EQ(seen[1].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(seen[2].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(seen[2].parent, nullptr);
+    EXPECT_EQ(seen[2].caption, "TGA File Error");
 }

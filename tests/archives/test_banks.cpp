@@ -108,11 +108,13 @@ TEST_F(BankTest, Version2SkipsMoreTagsAndWarnsOnUnknownStorage)
     s.version = 2;
     BankRecord odd = InBank("", 40, 8);
     odd.storage = 7;
-    s.records = {Other(4), Other(5), Other(7), Other(15), odd, InBank("b.wav", 10, 20), Other(0xFFFFFFFF)};
+    s.records = {Other(4), Other(5), Other(7), Other(15), odd, InBank("b.wav", 10, 20), Other(0xFFFFFFFF),
+                 Streamed("s.xwb", 0, 100)};
     s.marker = -3;
     const int64_t p0 = OpenBank(s, "noext");
     EXPECT_EQ(bf.ArchiveType, atSoundBank2);
-    ASSERT_EQ(bf.Count, 2);
+    ASSERT_EQ(bf.Count, 3);
+    EXPECT_EQ(bf.Entries[2].Name, "2.wav"); // a bank name without '.' gives an empty base
     // The unknown storage keeps its slot: no name, kind 0, offset as stored.
     EXPECT_EQ(bf.Entries[0].Kind, 0);
     EXPECT_EQ(bf.Entries[0].Name, "");
@@ -122,8 +124,8 @@ TEST_F(BankTest, Version2SkipsMoreTagsAndWarnsOnUnknownStorage)
     EXPECT_EQ(bf.Entries[1].Name, "b.wav");
     EXPECT_EQ(bf.Entries[1].Offset, 10 + p0 + 4); // marker <= 0: one more value passed
     const int64_t typePos = 28 + 4 * 132 + 84;
-    ASSERT_EQ(fe.messages.size(), 1u);
-    EXPECT_EQ(fe.messages[0], "[4]: Unknown type 7 at " + std::to_string(typePos));
+    ASSERT_EQ(fe.warnings.size(), 1u);
+    EXPECT_EQ(fe.warnings[0], "[4]: Unknown type 7 at " + std::to_string(typePos));
     // Tag 0xFFFFFFFF is reported as a signed number.
     ASSERT_EQ(Log().size(), 1u);
     EXPECT_EQ(Log()[0].substr(0, 21), "[6]: Unknown tag -1 a");
@@ -264,7 +266,9 @@ TEST_F(BankTest, CountsBeyondTheFileEndAtItsEnd)
     EXPECT_EQ(bf.Entries[1].Name, "b.wav");
 
     const auto q = dir.file("lead.sb0");
-    WriteFileBytes(q, MakeSoundBank(BankLayout{.version = 1, .records = {InBank("x", 0, 1)}}));
+    BankLayout one;
+    one.records = {InBank("x", 0, 1)};
+    WriteFileBytes(q, MakeSoundBank(one));
     auto b = ReadFileBytes(q);
     b[4] = 0xFF, b[5] = 0xFF, b[6] = 0xFF, b[7] = 0x7F; // leading records far past the end
     WriteFileBytes(q, b);

@@ -112,7 +112,8 @@ TEST_F(ExplorerTest, OpenListsEntriesAndFailedOpenKeepsThem)
     // An unknown file: a warning, Extract disabled, the page as it was.
     dialogs.openAnswers.push_back(Put("junk.bin", {0xFF, 0xFF, 0xFF, 0xFF}));
     page->Button1->click();
-    EXPECT_EQ(dialogs.messages, (std::vector<std::string>{"Not a valid/supported file!"}));
+    EXPECT_EQ(dialogs.warnings, (std::vector<std::string>{"Not a valid/supported file!"}));
+    EXPECT_EQ(dialogs.messages, dialogs.warnings);
     EXPECT_FALSE(page->Button2->isEnabled());
     EXPECT_EQ(page->Edit1->text().toStdString(), path);
     EXPECT_EQ(Lines().size(), 4);

@@ -187,13 +187,20 @@ TEST_F(ExtractTest, BankSoundsGoToTheChosenWriter)
     r.bytesPerSec = 44100;
     r.bits = 16;
     r.channels = 1;
-    s.records = {r};
+    // An empty sound whose offset lies far past the end of the bank reads nothing and cannot fail.
+    BankRecord empty = r;
+    empty.name = "empty.wav";
+    empty.offset = 1 << 30;
+    empty.size = 0;
+    s.records = {empty, r};
     s.marker = 0;
     s.data = {0xEE, 0xEE, 0xEE, 0xEE, 1, 0, 2, 0, 3, 0, 4, 0};
     ASSERT_TRUE(bf.Open(Put("fx.sb0", MakeSoundBank(s))));
 
     fe.options[OptionId::ConvertFormat] = 0;
     EXPECT_TRUE(bf.ExtractEntry(0));
+    EXPECT_TRUE(bf.ExtractEntry(1));
+    EXPECT_EQ(fs::file_size(folder / "empty.wav"), 44u);
     const auto wav = ReadFileBytes((folder / "sfx" / "boom.wav").string());
     ASSERT_EQ(wav.size(), 44u + 8u);
     EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
@@ -201,11 +208,76 @@ TEST_F(ExtractTest, BankSoundsGoToTheChosenWriter)
 
     fe.options[OptionId::ConvertFormat] = 1;
     EXPECT_TRUE(bf.ExtractEntry(0));
+    EXPECT_TRUE(bf.ExtractEntry(1));
+    EXPECT_TRUE(fs::exists(folder / "empty.ogg"));
     EXPECT_TRUE(fs::exists(folder / "sfx" / "boom.ogg"));
 
     // No format chosen: nothing written, the entry still counts.
     fs::remove_all(folder / "sfx");
     fe.options[OptionId::ConvertFormat] = -1;
-    EXPECT_TRUE(bf.ExtractEntry(0));
+    EXPECT_TRUE(bf.ExtractEntry(1));
     EXPECT_FALSE(fs::exists(folder / "sfx" / "boom.wav"));
+    EXPECT_TRUE(fe.Lines(MemoId::Memo1).empty());
+}
+
+TEST_F(ExtractTest, EntriesWithoutNameAreNotWrittenAndLoggedByNumber)
+{
+    ASSERT_TRUE(bf.Open(Put("n.bf", MakeBigArchive({{"", Bytes{1}}, {"named.bin", Bytes{2}}, {"\\", Bytes{3}}}))));
+    int written = 0;
+    for (int i = 0; i < bf.Count; ++i)
+        written += bf.ExtractEntry(i) ? 1 : 0;
+    EXPECT_EQ(written, 1);
+    EXPECT_EQ(AllFiles(), (std::vector<std::string>{"arc/n.bf", "arc/named.bin"}));
+    EXPECT_EQ(fe.Lines(MemoId::Memo1),
+              (std::vector<std::string>{"entry 0: no name, not extracted.", "entry 2: no name, not extracted."}));
+
+    // a sound of unknown storage has no name either
+    BankLayout s;
+    BankRecord odd;
+    odd.storage = 7;
+    s.records = {odd};
+    ASSERT_TRUE(bf.Open(Put("odd.sb0", MakeSoundBank(s))));
+    EXPECT_FALSE(bf.ExtractEntry(0));
+    EXPECT_EQ(fe.Lines(MemoId::Memo1).back(), "entry 0: unknown storage kind 0, not extracted.");
+}
+
+TEST_F(ExtractTest, NoOutputReplacesAFileOfTheArchive)
+{
+    // an entry named like the archive, one named like a link to it, and a FAT entry named like its companion
+    ASSERT_TRUE(bf.Open(Put("game.bf", MakeBigArchive({{"game.bf", Bytes{1}}, {"alias.bf", Bytes{2}}, {"ok", Bytes{3}}}))));
+    fs::create_symlink(folder / "game.bf", folder / "alias.bf");
+    const auto archive = ReadFileBytes((folder / "game.bf").string());
+    EXPECT_FALSE(bf.ExtractEntry(0));
+    EXPECT_FALSE(bf.ExtractEntry(1));
+    EXPECT_TRUE(bf.ExtractEntry(2));
+    EXPECT_EQ(ReadFileBytes((folder / "game.bf").string()), archive);
+
+    const auto pair = MakeFatArchive({{"snd.BIG", Bytes{4}}, {"snd.fat", Bytes{5}}});
+    Put("snd.BIG", pair.big);
+    ASSERT_TRUE(bf.Open(Put("snd.fat", pair.fat)));
+    EXPECT_FALSE(bf.ExtractEntry(0));
+    EXPECT_FALSE(bf.ExtractEntry(1));
+    EXPECT_EQ(ReadFileBytes((folder / "snd.BIG").string()), pair.big);
+    EXPECT_EQ(ReadFileBytes((folder / "snd.fat").string()), pair.fat);
+
+    // a bank sound named like the stream file another sound is read from
+    BankLayout s;
+    BankRecord pcm;
+    pcm.name = "music.xwb";
+    pcm.size = 2;
+    BankRecord streamed;
+    streamed.storage = 3;
+    streamed.streamFile = "MUSIC.xwb";
+    s.records = {pcm, streamed};
+    s.data = {0, 0};
+    Put("music.xwb", Bytes(200, 9));
+    ASSERT_TRUE(bf.Open(Put("b.sb0", MakeSoundBank(s))));
+    EXPECT_FALSE(bf.ExtractEntry(0));
+    EXPECT_EQ(ReadFileBytes((folder / "music.xwb").string()), Bytes(200, 9));
+
+    const auto& log = fe.Lines(MemoId::Memo1);
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_EQ(log[0], "game.bf: the output would replace its own source file, not extracted.");
+    EXPECT_EQ(log[2], "snd.BIG: the output would replace its own source file, not extracted.");
+    EXPECT_EQ(log[4], "music.xwb: the output would replace its own source file, not extracted.");
 }

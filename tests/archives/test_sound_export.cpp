@@ -169,7 +169,7 @@ TEST_F(SoundExportTest, PcmEntryGetsItsHeaderAndItsBytesCopied)
     EXPECT_TRUE(Log().empty());
 }
 
-TEST_F(SoundExportTest, EmptyPcmEntryIsTheHeaderAloneAndReplacesAnOldFile)
+TEST_F(SoundExportTest, EmptyPcmEntryIsTheHeaderAloneAndReplacesAnOldFileOrLink)
 {
     auto& archive = Bank(std::vector<uint8_t>(10));
     WriteFileBytes(dir.file("e.wav"), std::vector<uint8_t>(5000, 1));
@@ -181,6 +181,19 @@ TEST_F(SoundExportTest, EmptyPcmEntryIsTheHeaderAloneAndReplacesAnOldFile)
     EXPECT_EQ(U32(w, 4), 36u);
     EXPECT_EQ(U32(w, 40), 0u);
     EXPECT_EQ(U16(w, 32), 1);
+
+    // links named like the outputs are replaced, their targets outside the folder stay as they were
+    TempDir elsewhere;
+    WriteFileBytes(elsewhere.file("t"), {7, 7, 7});
+    fs::create_symlink(elsewhere.file("t"), dir.file("s.wav"));
+    fs::create_symlink(elsewhere.file("t"), dir.file("s.ogg"));
+    const BFInfo s = PcmEntry(0, 8, 8000, 1, "s.wav");
+    ASSERT_TRUE(WriteWave(archive, s, Target()));
+    ASSERT_TRUE(WriteOgg(archive, s, Target()));
+    EXPECT_EQ(ReadFileBytes(elsewhere.file("t")), (std::vector<uint8_t>{7, 7, 7}));
+    EXPECT_FALSE(fs::is_symlink(dir.file("s.wav")));
+    EXPECT_FALSE(fs::is_symlink(dir.file("s.ogg")));
+    EXPECT_EQ(Output("s.wav").size(), 44u + 8);
 }
 
 TEST_F(SoundExportTest, PcmEntryRunningPastTheBankIsAnErrorAndLeavesNoFile)
@@ -262,10 +275,12 @@ TEST_F(SoundExportTest, StereoAdpcmHeaderAndTheBankAsItsOwnStreamFile)
     EXPECT_EQ(w.size(), 44u + 40 + 2 * 260);
     EXPECT_EQ((w.size() - 44) % 4, 0u); // whole frames
 
-    // the same name in another letter case is another file
+    // the same name in another letter case is read as a stream file of its own: the bank, found by letter case
+    const auto first = w;
     BFInfo other = e;
     other.StreamFile = "BANK.SB0";
-    EXPECT_THROW(WriteWave(archive, other, Target()), EStreamError);
+    ASSERT_TRUE(WriteWave(archive, other, Target()));
+    EXPECT_EQ(Output("Bank3.wav"), first);
 }
 
 TEST_F(SoundExportTest, MissingStreamFileIsAnErrorAndLeavesNoFile)
@@ -287,11 +302,26 @@ TEST_F(SoundExportTest, NamesFromTheBankStayInsideItsFolder)
     for (const auto& f : Outputs())
         EXPECT_EQ(f.find(".."), std::string::npos) << f;
     EXPECT_EQ(Outputs().size(), 2u);
+}
 
-    // a stream file is looked for inside the folder too
-    WriteFileBytes((dir.path().parent_path() / "escaped_stream.bin").string(), std::vector<uint8_t>(400));
-    EXPECT_THROW(WriteWave(archive, AdpcmEntry(0, 200, 8000, 1, "..\\escaped_stream.bin"), Target()), EStreamError);
-    fs::remove(dir.path().parent_path() / "escaped_stream.bin");
+TEST_F(SoundExportTest, StreamFilesAreReadWhereTheBankNamesThemInAnyLetterCase)
+{
+    // bank in banks/, its stream file in ../Streams/ under a name of other letter case
+    fs::create_directories(dir.path() / "banks");
+    fs::create_directories(dir.path() / "Streams");
+    std::vector<uint8_t> stream(28 + 38, 0x11);
+    const auto blocks = EncodeXboxAdpcm(Sines(65 * 4, 22050, {{300, 0.3}}), 1);
+    stream.insert(stream.end(), blocks.begin(), blocks.end());
+    WriteFileBytes(dir.file("Streams/Music.XWB"), stream);
+    WriteFileBytes(dir.file("banks/Bank.sb0"), std::vector<uint8_t>(16));
+    TFileStream archive(dir.file("banks/Bank.sb0"), TFileStream::OpenRead);
+    const TSoundTarget target(dir.path() / "banks", "Bank.sb0", ui);
+    const BFInfo e = AdpcmEntry(0, int32_t(stream.size()), 22050, 1, "..\\streams\\music.xwb");
+    ASSERT_TRUE(WriteWave(archive, e, target));
+    ASSERT_TRUE(WriteOgg(archive, e, target));
+    EXPECT_EQ(ReadFileBytes(dir.file("banks/Bank3.wav")).size(), 44u + 38 + 130 * 4);
+    EXPECT_EQ(ReadOgg(dir.path() / "banks" / "Bank3.ogg").frames, 65 * 4);
+    EXPECT_THROW(WriteWave(archive, AdpcmEntry(0, 200, 8000, 1, "..\\gone.xwb"), target), EStreamError);
 }
 
 TEST_F(SoundExportTest, EntriesThatCannotBeWrittenAreLoggedNotLeftEmpty)
@@ -558,8 +588,9 @@ TEST(BankSounds, EveryEntryOfEachBankVersionExtractsAsWaveAndAsOgg)
             EXPECT_EQ(U32(wav, 40), wav.size() - 44);
             EXPECT_EQ(U16(wav, 22), x.channels);
             EXPECT_EQ(U32(wav, 24), uint32_t(x.rate));
-            if (!x.pcm.empty())
+            if (!x.pcm.empty()) {
                 EXPECT_EQ(std::vector<uint8_t>(wav.begin() + 44, wav.end()), PcmBytes(x.pcm));
+            }
 
             // the Ogg file holds the same audio as the WAV file (after the copied bytes of decoded entries)
             const auto d = ReadOgg(dir.path() / (name.substr(0, name.size() - 4) + ".ogg"));

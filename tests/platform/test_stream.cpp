@@ -107,3 +107,35 @@ TEST(FileStream, CreateNewRefusesAnExistingNameOrLink)
     fresh.Close();
     EXPECT_EQ(ReadFileBytes(dir.file("new.bin")), std::vector<uint8_t>{9});
 }
+
+TEST(FileStream, CopyBetweenFilesOnTheSameAndAnotherFileSystem)
+{
+    // Within one file system the kernel copies; from tmpfs it refuses (EXDEV) and the buffered copy takes over.
+    TempDir dir;
+    std::vector<uint8_t> bytes(300000);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i * 31 + i / 251);
+    for (const std::string source : {dir.file("src.bin"), std::string("/dev/shm/tarvesh-copy-test.bin")}) {
+        SCOPED_TRACE(source);
+        if (source.rfind("/dev/shm/", 0) == 0 && !std::filesystem::is_directory("/dev/shm"))
+            continue;
+        WriteFileBytes(source, bytes);
+        TFileStream in(source, TFileStream::OpenRead);
+        in.SetPosition(1000);
+        TFileStream out(dir.file("dst.bin"), TFileStream::Create);
+        out.WriteBuffer("hdr", 3);
+        EXPECT_EQ(out.CopyFrom(in, 200000), 200000);
+        EXPECT_EQ(in.Position(), 201000);
+        EXPECT_EQ(out.Position(), 200003);
+        out.WriteBuffer("end", 3);
+        // past the end of the source: what is there is copied, then the error
+        EXPECT_THROW(out.CopyFrom(in, 100000), EStreamError);
+        out.Close();
+        const auto got = ReadFileBytes(dir.file("dst.bin"));
+        ASSERT_EQ(got.size(), 3 + 200000 + 3 + 99000u);
+        EXPECT_TRUE(std::equal(got.begin() + 3, got.begin() + 200003, bytes.begin() + 1000));
+        EXPECT_EQ(std::string(got.begin() + 200003, got.begin() + 200006), "end");
+        EXPECT_TRUE(std::equal(got.begin() + 200006, got.end(), bytes.begin() + 201000));
+        std::filesystem::remove(source);
+    }
+}

@@ -1,0 +1,58 @@
+// Files written for the user. Each is created new at its path: an existing file or link of that name is replaced,
+// never written through or truncated in place, and a file that is being read (an archive, its companion, a
+// stream file) is never replaced. A write that fails leaves no partial file.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "platform/Stream.h"
+
+// A set of files by identity (device and inode), so that other spellings of a name and links count as the file.
+class TFileIds {
+public:
+    TFileIds() = default;
+    // A set that also holds everything `more` holds (null: nothing more).
+    explicit TFileIds(const TFileIds* more) : more_(more) {}
+
+    // Adds the file at path, links followed; a path that does not exist adds nothing.
+    void Add(const std::filesystem::path& path);
+    // Adds the open file.
+    void Add(const TFileStream& file);
+    // The file at path (links followed) is one of the set.
+    bool Contains(const std::filesystem::path& path) const;
+    void Clear() { ids_.clear(); }
+
+private:
+    bool Holds(uint64_t device, uint64_t inode) const;
+    std::vector<std::pair<uint64_t, uint64_t>> ids_;
+    const TFileIds* more_ = nullptr;
+};
+
+// A new file at path, with its missing folders created. An existing file or link of that name is removed first,
+// unless it is one of `keep`: then nothing is touched and the result is null. Other failures raise EStreamError.
+std::unique_ptr<TFileStream> CreateOutputFile(const std::filesystem::path& path, const TFileIds& keep);
+
+// Removes a file that could not be finished.
+void RemoveUnfinished(const std::filesystem::path& path);
+
+// CreateOutputFile, `write` on the new file, then Close. When `write` or the close fails, the file is removed and
+// the error raised again. False: refused, the path names one of `keep`.
+template <typename Write>
+bool WriteOutputFile(const std::filesystem::path& path, const TFileIds& keep, Write&& write)
+{
+    std::unique_ptr<TFileStream> file = CreateOutputFile(path, keep);
+    if (!file)
+        return false;
+    try {
+        write(*file);
+        file->Close();
+    } catch (...) {
+        file.reset();
+        RemoveUnfinished(path);
+        throw;
+    }
+    return true;
+}
