@@ -14,6 +14,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "archives/TBF.h"
+#include "platform/Frontend.h"
 #include "platform/Stream.h"
 #include "support/ArchiveWriters.h"
 #include "support/TempDir.h"
@@ -88,6 +90,29 @@ struct BigFixture {
     }
     fs::path last;
 };
+
+// Every entry of the fixture's archive extracted into a fresh folder (the archive hard-linked there); seconds.
+inline double ExtractAll(BigFixture& f, benchmark::State& state)
+{
+    const fs::path cwd = fs::current_path();
+    MemoryFrontend fe;
+    TBF bf(fe);
+    bf.Init();
+    const fs::path folder = f.NextFolder("extract");
+    fs::create_hard_link(f.path, folder / f.path.filename());
+    if (!bf.Open((folder / f.path.filename()).string()))
+        state.SkipWithError("open failed");
+    ::sync();
+    const auto t0 = Clock::now();
+    int written = 0;
+    for (int i = 0; i < bf.Count; ++i)
+        written += bf.ExtractEntry(i) ? 1 : 0;
+    const double seconds = Seconds(t0);
+    if (written != f.entries)
+        state.SkipWithError("entries missing");
+    fs::current_path(cwd);
+    return seconds;
+}
 
 // Our extraction and the others take turns in each iteration, the order rotating, so that the machine's drift
 // weighs on all alike. The iteration time is ours; the counters give each one's median and ours / theirs.

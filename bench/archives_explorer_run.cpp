@@ -74,33 +74,12 @@ double ThroughThePage(BigFixture& f, benchmark::State& state)
     return seconds;
 }
 
-double ThroughTheCore(BigFixture& f, benchmark::State& state)
-{
-    const fs::path cwd = fs::current_path();
-    MemoryFrontend fe;
-    TBF bf(fe);
-    bf.Init();
-    const fs::path folder = f.NextFolder("core");
-    fs::create_hard_link(f.path, folder / f.path.filename());
-    bf.Open((folder / f.path.filename()).string());
-    ::sync();
-    const auto t0 = Clock::now();
-    int written = 0;
-    for (int i = 0; i < bf.Count; ++i)
-        written += bf.ExtractEntry(i) ? 1 : 0;
-    const double seconds = Seconds(t0);
-    if (written != kEntries)
-        state.SkipWithError("entries missing");
-    fs::current_path(cwd);
-    return seconds;
-}
-
 void BM_ExplorerExtractAll(benchmark::State& state)
 {
     auto& f = Fixture();
     Window();
     Against(state, [&] { return ThroughThePage(f, state); },
-            {{"core", [&] { return ThroughTheCore(f, state); }}});
+            {{"core", [&] { return ExtractAll(f, state); }}});
 }
 BENCHMARK(BM_ExplorerExtractAll)->Unit(benchmark::kMillisecond)->Iterations(6)->UseManualTime();
 

@@ -22,29 +22,6 @@ BigFixture& Many()
     return f;
 }
 
-// Every entry of the fixture's archive extracted into a fresh folder (the archive hard-linked there); seconds.
-double ExtractAll(BigFixture& f, benchmark::State& state)
-{
-    const fs::path cwd = fs::current_path();
-    MemoryFrontend fe;
-    TBF bf(fe);
-    bf.Init();
-    const fs::path folder = f.NextFolder("extract");
-    fs::create_hard_link(f.path, folder / f.path.filename());
-    if (!bf.Open((folder / f.path.filename()).string()))
-        state.SkipWithError("open failed");
-    ::sync();
-    const auto t0 = Clock::now();
-    int written = 0;
-    for (int i = 0; i < bf.Count; ++i)
-        written += bf.ExtractEntry(i) ? 1 : 0;
-    const double seconds = Seconds(t0);
-    if (written != f.entries)
-        state.SkipWithError("entries missing");
-    fs::current_path(cwd);
-    return seconds;
-}
-
 // The copies a kernel copy makes of the archive (copy_file_range, as cp does): `parts` byte ranges of equal size
 // from the data area into as many new files (1: the whole archive into one file, as cp of it); seconds.
 double KernelCopy(BigFixture& f, int parts, benchmark::State& state)

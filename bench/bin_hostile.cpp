@@ -16,6 +16,7 @@
 #include "models/WorldData.h"
 #include "platform/Frontend.h"
 #include "support/BinWriter.h"
+#include "support/GeometryBlocks.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -33,44 +34,6 @@ struct Loaded {
         std::filesystem::current_path(dir.path()); // exports land here
     }
 };
-
-// An actor mesh of `faces` triangles on a strip.
-Bytes ActorMesh(uint32_t faces)
-{
-    Bytes b;
-    const uint32_t vertices = faces + 2;
-    for (uint32_t v : {1u, 0u, 0u, 0u, vertices, 0u, 0u, 0u, 1u, ActorCode})
-        PutU32(b, v);
-    PutU32(b, 0); // A1, A2: no bone records
-    PutU32(b, 0); // has-normals
-    for (uint32_t i = 0; i < vertices; ++i) {
-        PutF32(b, static_cast<float>(i));
-        PutF32(b, static_cast<float>(i % 2));
-        PutF32(b, 0);
-    }
-    PutU32(b, faces);
-    PutU32(b, 0);
-    for (uint32_t f = 0; f < faces; ++f) {
-        for (uint32_t k = 0; k < 3; ++k)
-            PutU16(b, static_cast<uint16_t>(f + k));
-        for (int k = 0; k < 3; ++k)
-            PutU16(b, 0);
-        PutU32(b, 0);
-    }
-    return b;
-}
-
-Bytes List(const std::vector<uint32_t>& keys)
-{
-    Bytes b;
-    PutU32(b, 8);
-    PutU32(b, 0);
-    PutU32(b, static_cast<uint32_t>(keys.size()));
-    b.resize(b.size() + 3, 0);
-    for (uint32_t k : keys)
-        PutU32(b, k);
-    return b;
-}
 
 void BM_GameObjectScan_ClaimedSize(benchmark::State& state)
 {
@@ -119,8 +82,8 @@ void BM_ListChain_EachNamesTheNextTwice(benchmark::State& state)
     const uint32_t depth = static_cast<uint32_t>(state.range(0));
     std::vector<BinBlockSpec> blocks;
     for (uint32_t i = 0; i < depth; ++i)
-        blocks.push_back({0x900 + i, List({0x900 + i + 1, 0x900 + i + 1})});
-    blocks.push_back({0x900 + depth, ActorMesh(1)});
+        blocks.push_back({0x900 + i, ListData({0x900 + i + 1, 0x900 + i + 1})});
+    blocks.push_back({0x900 + depth, ActorData(StripMesh(1))});
     blocks.push_back({TerminatorKey, TerminatorData()});
     Loaded l(ExpandedBin(blocks));
     for (auto _ : state)
@@ -136,9 +99,9 @@ void BM_List_ManyParts(benchmark::State& state)
     std::vector<uint32_t> keys;
     for (uint32_t i = 0; i < parts; ++i)
         keys.push_back(0xA000 + i);
-    blocks.push_back({0x900, List(keys)});
+    blocks.push_back({0x900, ListData(keys)});
     for (uint32_t k : keys)
-        blocks.push_back({k, ActorMesh(4)});
+        blocks.push_back({k, ActorData(StripMesh(4))});
     blocks.push_back({TerminatorKey, TerminatorData()});
     Loaded l(ExpandedBin(blocks));
     l.ui.options[OptionId::ModelFormat] = -1; // the load alone, no export file

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "bin/TBinFile.h"
-#include "models/GeometryBlocks.h"
+#include "support/GeometryBlocks.h"
 #include "platform/Settings.h"
 #include "support/ArchiveWriters.h"
 #include "support/BinWriter.h"
@@ -45,14 +45,6 @@ Bytes ArchiveInput(uint8_t options, const Bytes& archive, const std::vector<std:
     return b;
 }
 
-// A stream-file sound: a 66-byte header that the writer skips, then the ADPCM blocks.
-Bytes AdpcmRecord(const Bytes& blocks)
-{
-    Bytes r(28 + 38, 0x3C);
-    r.insert(r.end(), blocks.begin(), blocks.end());
-    return r;
-}
-
 // A bank of one version: stereo and mono PCM in the bank, stereo ADPCM in "music.xwb" (returned in `stream`),
 // and for version 3 mono ADPCM in the bank itself.
 Bytes SmallBank(int version, Bytes& stream, int32_t marker = 0)
@@ -61,54 +53,8 @@ Bytes SmallBank(int version, Bytes& stream, int32_t marker = 0)
     const Bytes inBank = AdpcmRecord(EncodeXboxAdpcm(Sines(65, 22050, {{250, 0.5}}), 1));
     stream.assign(16, 0x11);
     stream.insert(stream.end(), streamed.begin(), streamed.end());
-    Bytes data;
-    auto append = [&](const Bytes& b) {
-        const auto at = static_cast<int32_t>(data.size());
-        data.insert(data.end(), b.begin(), b.end());
-        return at;
-    };
-    const Bytes stereo = PcmBytes(Sines(48, 44100, {{440, 0.5}, {880, 0.4}}));
-    const Bytes mono = PcmBytes(Sines(40, 22050, {{300, 0.5}}));
-    BankRecord a;
-    a.name = "music\\stereo.wav";
-    a.size = static_cast<int32_t>(stereo.size());
-    a.offset = append(stereo);
-    a.sampleRate = 44100;
-    a.bytesPerSec = 44100 * 4;
-    a.channels = 2;
-    BankRecord m = a;
-    m.name = "mono.wav";
-    m.size = static_cast<int32_t>(mono.size());
-    m.offset = append(mono);
-    m.sampleRate = 22050;
-    m.bytesPerSec = 44100;
-    m.channels = 1;
-    BankRecord s = a;
-    s.storage = 3;
-    s.streamFile = "music.xwb";
-    s.offset = 16;
-    s.size = static_cast<int32_t>(streamed.size());
-    s.sampleRate = 22050;
-    s.bytesPerSec = 22050 * 2 * 36 / 64;
-    BankLayout layout;
-    layout.version = version;
-    layout.records = {a, m, s};
-    layout.marker = marker;
-    if (version != 1)
-        layout.afterMarker = {0};
-    const int32_t inBankAt = append(inBank);
-    layout.data = data;
-    if (version == 3) {
-        BankRecord d = s;
-        d.inBank = 1;
-        d.size = static_cast<int32_t>(inBank.size());
-        d.channels = 1;
-        d.bytesPerSec = 22050 * 36 / 64;
-        layout.records.push_back(d);
-        const auto size = MakeSoundBank(layout).size();
-        layout.records.back().offset = static_cast<int32_t>(size - data.size()) + inBankAt;
-    }
-    return MakeSoundBank(layout);
+    return SampleBank(version, PcmBytes(Sines(48, 44100, {{440, 0.5}, {880, 0.4}})),
+                      PcmBytes(Sines(40, 22050, {{300, 0.5}})), streamed, 16, inBank, marker);
 }
 
 void ArchiveSeeds()

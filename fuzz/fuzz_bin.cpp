@@ -27,25 +27,6 @@ private:
     uint32_t last_ = 0;
 };
 
-void Inspect(TBinFile& bin, int32_t i)
-{
-    switch (bin.GetTag(i, 0)) {
-    case TagTexturePack:
-        ListTexturePack(bin, i, false);
-        break;
-    case TagWow:
-        ListWorldBlock(bin, i, false);
-        break;
-    case TagGameObject: {
-        TGameObject go;
-        ResolveGameObject(bin, i, go);
-        break;
-    }
-    default:
-        break;
-    }
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -105,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             bin.LoadActorGeometry(bin.FindKey(go.GeoKey), false, go.Matrix, true);
         });
     if (commands & 32)
-        everyBlock([&](int32_t i) { Inspect(bin, i); });
+        everyBlock([&](int32_t i) { InspectBlock(bin, i); });
     if ((commands & 64) && !analyze())
         return 0;
     if (commands & 128)

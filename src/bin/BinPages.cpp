@@ -401,51 +401,10 @@ void TBinPages::Inspect1Click()
     if (loading_ || !Bin())
         return;
     TBinFile& bin = *Bin();
-    Frontend& ui = window_.frontend();
     window_.PageControl1->setCurrentWidget(window_.Expander);
-    auto say = [&](const std::string& line) { ui.AppendLine(MemoId::Memo2, line); };
-    for (int i : SelectedLines()) {
-        if (i >= bin.Count)
-            continue; // a line left from an earlier file names no block
-        say("");
-        const uint32_t tag = bin.GetTag(i, 0);
-        switch (tag) {
-        case TagGeometry:
-            say("3D DATA");
-            break;
-        case TagTexturePack:
-            ListTexturePack(bin, i, false);
-            break;
-        case TagWow:
-            ListWorldBlock(bin, i, false);
-            break;
-        case TagGameObject: {
-            TGameObject go;
-            if (!ResolveGameObject(bin, i, go)) {
-                ui.AppendLine(MemoId::Memo3, "No useful data.");
-                break;
-            }
-            say("[" + KeyText(bin.Blocks[static_cast<size_t>(i)].Key) + "] - GAO");
-            say("Model name : " + go.Name);
-            say("Version    : " + std::to_string(static_cast<int32_t>(go.Version)));
-            say("3D Data    : " + KeyText(go.GeoKey));
-            say("Texture    : " + KeyText(go.PackKey));
-            for (int line = 0; line < 4; ++line) {
-                std::string text = "Matrix line " + std::to_string(line + 1) + " : ";
-                for (int k = 0; k < 4; ++k) {
-                    if (k > 0)
-                        text += ' ';
-                    text += FormatListingFloat(static_cast<float>(go.Matrix[static_cast<size_t>(line * 4 + k)]));
-                }
-                say(text);
-            }
-            break;
-        }
-        default:
-            say("[" + KeyText(bin.Blocks[static_cast<size_t>(i)].Key) + "] - UNKNOWN");
-            break;
-        }
-    }
+    for (int i : SelectedLines())
+        if (i < bin.Count) // a line left from an earlier file names no block
+            InspectBlock(bin, i);
 }
 
 void TBinPages::est1Click()

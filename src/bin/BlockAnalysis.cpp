@@ -81,6 +81,21 @@ namespace {
 
 void Listing(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(MemoId::Memo2, line); }
 
+// "Matrix line 1 : " to "Matrix line 4 : ", each with four of the sixteen values in the listing number format.
+template <typename Value>
+void MatrixLines(TBinFile& bin, Value&& value)
+{
+    for (int line = 0; line < 4; ++line) {
+        std::string text = "Matrix line " + std::to_string(line + 1) + " : ";
+        for (int k = 0; k < 4; ++k) {
+            if (k > 0)
+                text += ' ';
+            text += FormatListingFloat(value(line * 4 + k));
+        }
+        Listing(bin, text);
+    }
+}
+
 } // namespace
 
 void ListTexturePack(TBinFile& bin, int32_t i, bool clear)
@@ -107,21 +122,46 @@ void ListWorldBlock(TBinFile& bin, int32_t i, bool clear)
     Listing(bin, "[" + std::to_string(i) + "] - .wow");
     Listing(bin, "Name : " + Win1252ToUtf8(bin.WorldName(i)));
     Listing(bin, "First block : " + KeyText(bin.GetTag(i, 72)));
-    for (int line = 0; line < 4; ++line) {
-        std::string text = "Matrix line " + std::to_string(line + 1) + " : ";
-        for (int k = 0; k < 4; ++k) {
-            if (k > 0)
-                text += ' ';
-            text += FormatListingFloat(bin.GetSingle(i, 76 + 4 * (line * 4 + k)));
-        }
-        Listing(bin, text);
-    }
+    MatrixLines(bin, [&](int e) { return bin.GetSingle(i, 76 + 4 * e); });
     Listing(bin, "Sixvalue : " + std::to_string(bin.GetDWord(i, 140)));
     Listing(bin, "Thefloat : " + FormatListingFloat(bin.GetSingle(i, 144)));
     Listing(bin, "Zero 1 : " + std::to_string(bin.GetDWord(i, 148)));
     Listing(bin, "Zero 2 : " + std::to_string(bin.GetDWord(i, 152)));
     for (int k = 0; k < 5; ++k)
         Listing(bin, "Ident " + std::to_string(k + 1) + " : " + KeyText(bin.GetTag(i, 156 + 4 * k)));
+}
+
+void InspectBlock(TBinFile& bin, int32_t i)
+{
+    Listing(bin, "");
+    switch (bin.GetTag(i, 0)) {
+    case TagGeometry:
+        Listing(bin, "3D DATA");
+        break;
+    case TagTexturePack:
+        ListTexturePack(bin, i, false);
+        break;
+    case TagWow:
+        ListWorldBlock(bin, i, false);
+        break;
+    case TagGameObject: {
+        TGameObject go;
+        if (!ResolveGameObject(bin, i, go)) {
+            bin.frontend().AppendLine(MemoId::Memo3, "No useful data.");
+            break;
+        }
+        Listing(bin, "[" + KeyText(bin.Blocks[static_cast<size_t>(i)].Key) + "] - GAO");
+        Listing(bin, "Model name : " + go.Name);
+        Listing(bin, "Version    : " + std::to_string(static_cast<int32_t>(go.Version)));
+        Listing(bin, "3D Data    : " + KeyText(go.GeoKey));
+        Listing(bin, "Texture    : " + KeyText(go.PackKey));
+        MatrixLines(bin, [&](int e) { return static_cast<float>(go.Matrix[static_cast<size_t>(e)]); });
+        break;
+    }
+    default:
+        Listing(bin, "[" + KeyText(bin.Blocks[static_cast<size_t>(i)].Key) + "] - UNKNOWN");
+        break;
+    }
 }
 
 void TBinFile::AnalyzeBlock(int32_t index, bool Quiet)

@@ -36,6 +36,9 @@ constexpr uint32_t kMaxSlotLines = 65536;
 // slot count, slot keys) and a world block (index, name, first block, matrix, values, five idents).
 void ListTexturePack(TBinFile& bin, int32_t index, bool clear);
 void ListWorldBlock(TBinFile& bin, int32_t index, bool clear);
+// The report of "Inspect" on one block, appended to the unpacker page's text box after an empty line: "3D DATA",
+// a texture pack or world block listing, a Game Object's resolution, or the key and "UNKNOWN".
+void InspectBlock(TBinFile& bin, int32_t index);
 
 // The identity placement.
 Matrix4 IdentityMatrix();

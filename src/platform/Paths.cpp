@@ -27,6 +27,18 @@ void AppendUtf8(std::string& out, char32_t cp)
 
 bool IsSep(char c) { return c == '\\' || c == '/'; }
 
+// Calls `take` with each component of a stored name, in order: the text between separators (empty ones too).
+template <typename Take>
+void ForEachComponent(std::string_view name, Take&& take)
+{
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i)
+        if (i == name.size() || IsSep(name[i])) {
+            take(name.substr(start, i - start));
+            start = i + 1;
+        }
+}
+
 } // namespace
 
 std::string Win1252ToUtf8(std::string_view bytes)
@@ -46,51 +58,28 @@ std::string Win1252ToUtf8(std::string_view bytes)
 
 std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_view storedName, NameBytes bytes)
 {
-    std::vector<std::string> parts;
-    std::string cur;
-    auto flush = [&] {
-        if (cur.empty() || cur == ".") {
-            cur.clear();
-            return;
-        }
-        if (cur == "..")
-            cur = "__";
-        if (parts.empty() && cur.size() == 2 && cur[1] == ':')
-            cur.resize(1); // drive letter
-        std::string clean;
-        for (char ch : cur)
-            clean += ch == '\0' ? '_' : ch;
-        parts.push_back(bytes == NameBytes::Win1252 ? Win1252ToUtf8(clean) : clean);
-        cur.clear();
-    };
-    for (char c : storedName) {
-        if (IsSep(c))
-            flush();
-        else
-            cur += c;
-    }
-    flush();
     std::filesystem::path p = base;
-    if (parts.empty())
-        return p / "_";
-    for (auto& s : parts)
-        p /= std::filesystem::path(s);
-    return p;
+    bool any = false;
+    ForEachComponent(storedName, [&](std::string_view part) {
+        if (part.empty() || part == ".")
+            return;
+        std::string cur(part == ".." ? "__" : part);
+        if (!any && cur.size() == 2 && cur[1] == ':')
+            cur.resize(1); // drive letter
+        for (char& ch : cur)
+            if (ch == '\0')
+                ch = '_';
+        p /= std::filesystem::path(bytes == NameBytes::Win1252 ? Win1252ToUtf8(cur) : cur);
+        any = true;
+    });
+    return any ? p : p / "_";
 }
 
 bool IsEmptyName(std::string_view storedName)
 {
-    std::string_view cur;
-    size_t start = 0;
-    for (size_t i = 0; i <= storedName.size(); ++i) {
-        if (i < storedName.size() && !IsSep(storedName[i]))
-            continue;
-        cur = storedName.substr(start, i - start);
-        if (!cur.empty() && cur != ".")
-            return false;
-        start = i + 1;
-    }
-    return true;
+    bool empty = true;
+    ForEachComponent(storedName, [&](std::string_view part) { empty = empty && (part.empty() || part == "."); });
+    return empty;
 }
 
 std::string TNameCase::Find(const std::filesystem::path& folder, const std::string& name)
@@ -113,22 +102,12 @@ std::filesystem::path ResolveStoredPath(const std::filesystem::path& base, std::
 {
     std::vector<std::string> parts;
     bool rooted = !storedName.empty() && IsSep(storedName[0]);
-    std::string cur;
-    auto flush = [&] {
-        if (parts.empty() && cur.size() == 2 && cur[1] == ':' && !rooted) {
+    ForEachComponent(storedName, [&](std::string_view part) {
+        if (parts.empty() && part.size() == 2 && part[1] == ':' && !rooted)
             rooted = true; // drive letter: from the root
-        } else if (!cur.empty() && cur != ".") {
-            parts.push_back(Win1252ToUtf8(cur));
-        }
-        cur.clear();
-    };
-    for (char c : storedName) {
-        if (IsSep(c))
-            flush();
-        else
-            cur += c;
-    }
-    flush();
+        else if (!part.empty() && part != ".")
+            parts.push_back(Win1252ToUtf8(part));
+    });
 
     std::filesystem::path p = rooted ? base.root_path() : base;
     if (p.empty())

@@ -4,7 +4,7 @@
 
 #include "archives/uXboxAdpcmDecoder.h"
 #include "bin/TBinFile.h"
-#include "models/GeometryBlocks.h"
+#include "support/GeometryBlocks.h"
 #include "support/BinWriter.h"
 #include "support/SoundSamples.h"
 #include "support/TempDir.h"
@@ -12,14 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// A stream-file sound: a 66-byte header that the writer skips, then the ADPCM blocks.
-Bytes AdpcmRecord(const Bytes& blocks)
-{
-    Bytes r(28 + 38, 0x3C);
-    r.insert(r.end(), blocks.begin(), blocks.end());
-    return r;
-}
 
 void WriteBanks(const fs::path& dir)
 {
@@ -29,53 +21,9 @@ void WriteBanks(const fs::path& dir)
     streamFile.insert(streamFile.end(), streamed.begin(), streamed.end());
     WriteFileBytes((dir / "music.xwb").string(), streamFile);
 
-    for (int version = 1; version <= 3; ++version) {
-        Bytes data;
-        auto append = [&](const Bytes& b) {
-            const auto at = static_cast<int32_t>(data.size());
-            data.insert(data.end(), b.begin(), b.end());
-            return at;
-        };
-        BankRecord a;
-        a.name = "music\\stereo.wav";
-        a.size = static_cast<int32_t>(SampleStereo().size() * 2);
-        a.offset = append(PcmBytes(SampleStereo()));
-        a.sampleRate = 44100;
-        a.bytesPerSec = 44100 * 4;
-        a.channels = 2;
-        BankRecord b = a;
-        b.name = "mono.wav";
-        b.size = static_cast<int32_t>(SampleMono().size() * 2);
-        b.offset = append(PcmBytes(SampleMono()));
-        b.sampleRate = 22050;
-        b.bytesPerSec = 44100;
-        b.channels = 1;
-        BankRecord c = a;
-        c.storage = 3;
-        c.streamFile = "music.xwb";
-        c.offset = 100;
-        c.size = static_cast<int32_t>(streamed.size());
-        c.sampleRate = 22050;
-        c.bytesPerSec = 22050 * 2 * 36 / 64;
-        BankLayout layout;
-        layout.version = version;
-        layout.records = {a, b, c};
-        if (version != 1)
-            layout.afterMarker = {0};
-        const int32_t inBankAt = append(inBank);
-        layout.data = data;
-        if (version == 3) {
-            BankRecord d = c;
-            d.inBank = 1;
-            d.size = static_cast<int32_t>(inBank.size());
-            d.channels = 1;
-            d.bytesPerSec = 22050 * 36 / 64;
-            layout.records.push_back(d);
-            const auto size = MakeSoundBank(layout).size();
-            layout.records.back().offset = static_cast<int32_t>(size - data.size()) + inBankAt;
-        }
-        WriteFileBytes((dir / ("bank" + std::to_string(version) + ".sb0")).string(), MakeSoundBank(layout));
-    }
+    for (int version = 1; version <= 3; ++version)
+        WriteFileBytes((dir / ("bank" + std::to_string(version) + ".sb0")).string(),
+                       SampleBank(version, PcmBytes(SampleStereo()), PcmBytes(SampleMono()), streamed, 100, inBank));
 }
 
 // ---- bin file ----

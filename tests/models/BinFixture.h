@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "bin/TBinFile.h"
-#include "models/GeometryBlocks.h"
+#include "support/GeometryBlocks.h"
 #include "models/ModelTestUtil.h"
 #include "models/WorldData.h"
 #include "platform/Frontend.h"

@@ -125,3 +125,61 @@ Bytes MakeSoundBank(const BankLayout& s)
     w.Raw(s.data);
     return w.b;
 }
+
+Bytes AdpcmRecord(const Bytes& blocks)
+{
+    Bytes r(28 + 38, 0x3C);
+    r.insert(r.end(), blocks.begin(), blocks.end());
+    return r;
+}
+
+Bytes SampleBank(int version, const Bytes& stereo, const Bytes& mono, const Bytes& streamed, int32_t streamOffset,
+                 const Bytes& inBank, int32_t marker)
+{
+    Bytes data;
+    auto append = [&](const Bytes& b) {
+        const auto at = static_cast<int32_t>(data.size());
+        data.insert(data.end(), b.begin(), b.end());
+        return at;
+    };
+    BankRecord a;
+    a.name = "music\\stereo.wav";
+    a.size = static_cast<int32_t>(stereo.size());
+    a.offset = append(stereo);
+    a.sampleRate = 44100;
+    a.bytesPerSec = 44100 * 4;
+    a.channels = 2;
+    BankRecord m = a;
+    m.name = "mono.wav";
+    m.size = static_cast<int32_t>(mono.size());
+    m.offset = append(mono);
+    m.sampleRate = 22050;
+    m.bytesPerSec = 44100;
+    m.channels = 1;
+    BankRecord s = a;
+    s.storage = 3;
+    s.streamFile = "music.xwb";
+    s.offset = streamOffset;
+    s.size = static_cast<int32_t>(streamed.size());
+    s.sampleRate = 22050;
+    s.bytesPerSec = 22050 * 2 * 36 / 64;
+    BankLayout layout;
+    layout.version = version;
+    layout.records = {a, m, s};
+    layout.marker = marker;
+    if (version != 1)
+        layout.afterMarker = {0};
+    const int32_t inBankAt = append(inBank);
+    layout.data = data;
+    if (version == 3) {
+        BankRecord d = s;
+        d.inBank = 1;
+        d.size = static_cast<int32_t>(inBank.size());
+        d.channels = 1;
+        d.bytesPerSec = 22050 * 36 / 64;
+        layout.records.push_back(d);
+        const auto size = MakeSoundBank(layout).size();
+        layout.records.back().offset = static_cast<int32_t>(size - data.size()) + inBankAt;
+    }
+    return MakeSoundBank(layout);
+}

@@ -88,3 +88,12 @@ uint32_t BankMagic(int version);
 Bytes MakeSoundBank(const BankLayout& layout);
 // Size in bytes of a directory record of this version (the trailing name of version 3 not counted).
 size_t BankRecordSize(int version);
+
+// A stream-file sound record: a 66-byte header that the writer skips, then the ADPCM blocks.
+Bytes AdpcmRecord(const Bytes& blocks);
+
+// A sample bank of one version with three sounds: 16-bit stereo PCM "music\stereo.wav" (44100 Hz) and mono PCM
+// "mono.wav" (22050 Hz) in the bank, the stereo ADPCM record `streamed` at `streamOffset` of the stream file
+// "music.xwb"; version 3 adds the mono ADPCM record `inBank`, held in the bank itself.
+Bytes SampleBank(int version, const Bytes& stereo, const Bytes& mono, const Bytes& streamed, int32_t streamOffset,
+                 const Bytes& inBank, int32_t marker = 0);

@@ -1,4 +1,4 @@
-#include "models/GeometryBlocks.h"
+#include "support/GeometryBlocks.h"
 
 namespace {
 
