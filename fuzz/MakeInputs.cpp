@@ -103,23 +103,11 @@ Bytes Pixels(int count, int bytesPerPixel)
     return b;
 }
 
-void Dxt1Solid(Bytes& b, uint16_t c)
-{
-    PutU16(b, c);
-    PutU16(b, c);
-    PutU32(b, 0);
-}
 
 // Texture blocks of every format, a pack naming them, meshes (plain, actor, list of actor parts) and Game Objects.
 Bytes Level()
 {
-    Bytes dxt1, dxt5;
-    Dxt1Solid(dxt1, 0xF800);
-    Dxt1Solid(dxt1, 0x001F);
-    for (uint16_t c : {uint16_t(0xF800), uint16_t(0x001F)}) {
-        dxt5.insert(dxt5.end(), {128, 128, 0, 0, 0, 0, 0, 0});
-        Dxt1Solid(dxt5, c);
-    }
+    const Bytes dxt1 = SolidDxt1({0xF800, 0x001F}), dxt5 = SolidDxt5({0xF800, 0x001F});
     Bytes pal{0x34, 0x3D, 0x01, 0x13};
     for (int i = 0; i < 8; ++i)
         PutU32(pal, 0xFF000000u | static_cast<uint32_t>(i * 0x203040));

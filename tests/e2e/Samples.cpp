@@ -17,7 +17,9 @@ void WriteBanks(const fs::path& dir)
 {
     const auto streamed = AdpcmRecord(EncodeXboxAdpcm(Sines(65 * 40, 22050, {{200, 0.4}, {500, 0.4}}), 2));
     const auto inBank = AdpcmRecord(EncodeXboxAdpcm(Sines(65 * 30, 22050, {{250, 0.5}}), 1));
-    Bytes streamFile(100, 0x11);
+    Bytes streamFile;
+    streamFile.reserve(100 + streamed.size());
+    streamFile.resize(100, 0x11);
     streamFile.insert(streamFile.end(), streamed.begin(), streamed.end());
     WriteFileBytes((dir / "music.xwb").string(), streamFile);
 
@@ -55,13 +57,6 @@ Bytes Quadrants()
     return b;
 }
 
-// DXT colour block of one colour (RGB565) on every texel.
-void Dxt1Solid(Bytes& b, uint16_t c)
-{
-    PutU16(b, c);
-    PutU16(b, c);
-    PutU32(b, 0);
-}
 
 } // namespace
 
@@ -89,13 +84,7 @@ void WriteSamples(const fs::path& dir)
     // Textures: formats 0, 101, 102 (4 x 2), paletted with and without palette, DXT1 and DXT5 (8 x 4: a red
     // block left of a blue one), header type 0x20000 corrected to 101 and 102.
     Bytes idx{1, 1, 2, 2, 3, 3, 4, 4};
-    Bytes dxt1, dxt5;
-    Dxt1Solid(dxt1, 0xF800);
-    Dxt1Solid(dxt1, 0x001F);
-    for (uint16_t c : {uint16_t(0xF800), uint16_t(0x001F)}) {
-        dxt5.insert(dxt5.end(), {128, 128, 0, 0, 0, 0, 0, 0});
-        Dxt1Solid(dxt5, c);
-    }
+    const Bytes dxt1 = SolidDxt1({0xF800, 0x001F}), dxt5 = SolidDxt5({0xF800, 0x001F});
     Bytes pal{0x34, 0x3D, 0x01, 0x13};
     const uint32_t colours[5] = {0, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
     for (int i = 0; i < 256; ++i)

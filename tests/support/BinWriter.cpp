@@ -269,3 +269,25 @@ Bytes InfoData(uint32_t version, uint32_t dataKey, size_t size)
     }
     return b;
 }
+
+Bytes SolidDxt1(const std::vector<uint16_t>& colours)
+{
+    Bytes b;
+    for (uint16_t c : colours) {
+        PutU16(b, c);
+        PutU16(b, c);
+        PutU32(b, 0);
+    }
+    return b;
+}
+
+Bytes SolidDxt5(const std::vector<uint16_t>& colours)
+{
+    Bytes b;
+    for (uint16_t c : colours) {
+        b.insert(b.end(), {128, 128, 0, 0, 0, 0, 0, 0});
+        const Bytes colour = SolidDxt1({c});
+        b.insert(b.end(), colour.begin(), colour.end());
+    }
+    return b;
+}

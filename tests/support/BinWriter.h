@@ -66,3 +66,6 @@ Bytes TexData(uint32_t type, uint32_t format, uint32_t width, uint32_t height, c
               uint32_t paletteKey = 0);
 // Texture information block of a version, naming its texture data block by key.
 Bytes InfoData(uint32_t version, uint32_t dataKey, size_t size = 80);
+// DXT1 and DXT5 pixel data of 4 x 4 blocks, one colour (RGB565) each, the DXT5 blocks half transparent.
+Bytes SolidDxt1(const std::vector<uint16_t>& colours);
+Bytes SolidDxt5(const std::vector<uint16_t>& colours);
