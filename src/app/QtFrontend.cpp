@@ -62,6 +62,29 @@ void QtFrontend::AppendLine(MemoId memo, const std::string& line)
     bar->setValue(bar->maximum());
 }
 
+void QtFrontend::AppendLines(MemoId memo, const std::vector<std::string>& lines)
+{
+    auto* m = window_.findChild<QPlainTextEdit*>(MemoName(memo));
+    if (!m)
+        return;
+    // The first lines of an empty document go one by one (for its empty first line); the rest as one text,
+    // which the text box lays out once instead of once per line.
+    size_t next = 0;
+    while (next < lines.size() && m->document()->isEmpty())
+        AppendLine(memo, lines[next++]);
+    if (next == lines.size())
+        return;
+    QString text;
+    for (size_t i = next; i < lines.size(); ++i) {
+        if (i > next)
+            text += '\n';
+        text += QString::fromStdString(lines[i]);
+    }
+    m->appendPlainText(text);
+    QScrollBar* bar = m->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
 void QtFrontend::ClearMemo(MemoId memo)
 {
     if (auto* m = window_.findChild<QPlainTextEdit*>(MemoName(memo))) {

@@ -9,6 +9,7 @@ class QtFrontend : public Frontend {
 public:
     explicit QtFrontend(TTarvesh& window) : window_(window) {}
     void AppendLine(MemoId memo, const std::string& line) override;
+    void AppendLines(MemoId memo, const std::vector<std::string>& lines) override;
     void ClearMemo(MemoId memo) override;
     void ShowMessage(const std::string& text) override;
     void ShowWarning(const std::string& text) override;

@@ -331,6 +331,7 @@ void TBinPages::Extract1Click()
         return;
     // Many selected objects placed into one world: its derived data are made before exports and once at the end.
     const geometry::TDeferDerived defer(*Bin(), true);
+    Bin()->PastEndSlotLines = kMaxSlotLines;
     for (int i : SelectedLines()) {
         Bin()->AnalyzeBlock(i, false);
         Log("Extracted " + std::string(ListModel->Lines().Line(i)));
@@ -402,6 +403,7 @@ void TBinPages::Inspect1Click()
         return;
     TBinFile& bin = *Bin();
     window_.PageControl1->setCurrentWidget(window_.Expander);
+    bin.PastEndSlotLines = kMaxSlotLines;
     for (int i : SelectedLines())
         if (i < bin.Count) // a line left from an earlier file names no block
             InspectBlock(bin, i);

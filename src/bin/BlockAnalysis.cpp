@@ -105,14 +105,22 @@ void ListTexturePack(TBinFile& bin, int32_t i, bool clear)
     Listing(bin, "[" + KeyText(bin.Blocks[static_cast<size_t>(i)].Key) + "] - Texture pack");
     const uint32_t n = bin.GetDWord(i, 8);
     Listing(bin, "# textures : " + std::to_string(n));
-    // Slots beyond the block's end read 00000000. A hostile count is listed up to a fixed number of lines and
-    // then summed up in one line.
+    // Slots beyond the block's end read 00000000. A hostile count is listed up to a fixed number of lines, the
+    // slots past the bytes the file holds up to what is left of the command's share, and the rest is summed up
+    // in one line. The lines go to the text box in one piece.
     const uint32_t limit = std::min(n, kMaxSlotLines);
-    for (uint32_t s = 0; s < limit; ++s)
-        Listing(bin, "[" + std::to_string(s) + "] : " +
-                         KeyText(bin.GetDWord(i, static_cast<int32_t>(std::min<uint64_t>(12 + 4ull * s, INT32_MAX)))));
-    if (limit < n)
-        Listing(bin, "... " + std::to_string(n - limit) + " more slots not listed");
+    const uint32_t held = bin.Held(i) > 12 ? (bin.Held(i) - 12 + 3) / 4 : 0; // slots with a byte in the file
+    const uint32_t stored = std::min(limit, held);
+    const uint32_t past = std::min(limit - stored, bin.PastEndSlotLines);
+    bin.PastEndSlotLines -= past;
+    std::vector<std::string> lines;
+    lines.reserve(stored + past);
+    for (uint32_t s = 0; s < stored + past; ++s)
+        lines.push_back("[" + std::to_string(s) + "] : " +
+                        (s < stored ? KeyText(bin.GetDWord(i, static_cast<int32_t>(12 + 4 * s))) : "00000000"));
+    bin.frontend().AppendLines(MemoId::Memo2, lines);
+    if (stored + past < n)
+        Listing(bin, "... " + std::to_string(n - stored - past) + " more slots not listed");
 }
 
 void ListWorldBlock(TBinFile& bin, int32_t i, bool clear)

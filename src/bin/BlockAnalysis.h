@@ -29,9 +29,6 @@ struct TGameObject {
 // short to hold its keys (nothing but the version is then set).
 bool ResolveGameObject(TBinFile& bin, int32_t index, TGameObject& go);
 
-// Slot lines of a texture pack listing at most; a larger count ends with one line for the slots not listed.
-constexpr uint32_t kMaxSlotLines = 65536;
-
 // Listings into the unpacker page's text box, emptied first when `clear` is set: a texture pack block (key,
 // slot count, slot keys) and a world block (index, name, first block, matrix, values, five idents).
 void ListTexturePack(TBinFile& bin, int32_t index, bool clear);

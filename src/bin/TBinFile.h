@@ -26,6 +26,8 @@ constexpr uint32_t TextureSign = 0xC0DEC0DE;
 
 // Block tags (first four data bytes, big-endian).
 constexpr uint32_t TagGeometry = 0x01000000;
+// Slot lines of one texture-pack listing at most; a larger count ends with one line for the slots not listed.
+constexpr uint32_t kMaxSlotLines = 65536;
 constexpr uint32_t TagTexturePack = 0x04000000;
 constexpr uint32_t TagTextureInfo = 0x05000000;
 constexpr uint32_t TagGameObject = 0x2E67616F; // ".gao"
@@ -87,6 +89,9 @@ public:
     TMemoryStream Stream;            // the whole expanded bin file (empty when nothing is loaded)
     std::vector<coffeeblock> Blocks; // one element per block, in file order
     uint32_t Version = 0;            // version of the last Game Object analysed
+    // Lines that texture-pack listings may still give to slots past the bytes their blocks hold (they all read
+    // 00000000), shared by the listings of one command: a page resets it before each command.
+    uint32_t PastEndSlotLines = kMaxSlotLines;
     std::string FileName;            // path given to the last load
     std::string FileType;            // type name of block 0
     int32_t Count = 0;               // == Blocks.size()

@@ -33,6 +33,12 @@ public:
     virtual ~Frontend() = default;
     // Text is UTF-8.
     virtual void AppendLine(MemoId memo, const std::string& line) = 0;
+    // Many lines at once (a text box takes them in one piece).
+    virtual void AppendLines(MemoId memo, const std::vector<std::string>& lines)
+    {
+        for (const auto& line : lines)
+            AppendLine(memo, line);
+    }
     virtual void ClearMemo(MemoId memo) = 0;
     // Modal message box with the application's caption: the text and an OK button.
     virtual void ShowMessage(const std::string& text) = 0;

@@ -279,11 +279,20 @@ TEST_F(Analysis, SlotCountsBeyondTheBlockAreListedUpToAFixedBound)
     EXPECT_EQ(Memo2(), (std::vector<std::string>{"[00000400] - Texture pack", "# textures : 5", "[0] : 00000001",
                                                  "[1] : 00000002", "[2] : 00000000", "[3] : 00000000",
                                                  "[4] : 00000000"}));
+    bin.PastEndSlotLines = kMaxSlotLines; // a new command
     bin.AnalyzeBlock(1, false);
     ASSERT_EQ(Memo2().size(), 2u + 65536 + 1);
     EXPECT_EQ(Memo2()[1], "# textures : 4294967295");
     EXPECT_EQ(Memo2()[2 + 65535], "[65535] : 00000000");
     EXPECT_EQ(Memo2().back(), "... 4294901759 more slots not listed");
+    // Within one command the slots past the blocks' bytes share one bound (2 of it left here); stored slots are
+    // always listed.
+    bin.AnalyzeBlock(1, false);
+    EXPECT_EQ(Memo2(), (std::vector<std::string>{"[00000401] - Texture pack", "# textures : 4294967295",
+                                                 "[0] : 00000001", "[1] : 00000002", "[2] : 00000000",
+                                                 "[3] : 00000000", "... 4294967291 more slots not listed"}));
+    bin.AnalyzeBlock(1, false);
+    EXPECT_EQ(Memo2().size(), 5u);
 }
 
 TEST_F(Analysis, WorldBlockListing)
