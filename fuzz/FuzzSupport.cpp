@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -21,19 +20,13 @@ WorkFolder::WorkFolder()
 {
     std::error_code ec;
     previous_ = fs::current_path(ec);
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarvesh-fuzz-XXXXXX";
-    if (!::mkdtemp(pattern.data()))
-        Fail("cannot create a temporary folder under " + pattern);
-    path_ = pattern;
-    fs::current_path(path_);
+    fs::current_path(dir_.path());
 }
 
 WorkFolder::~WorkFolder()
 {
     std::error_code ec;
     fs::current_path(previous_, ec);
-    fs::remove_all(path_, ec);
 }
 
 void WriteFile(const fs::path& path, std::string_view bytes)

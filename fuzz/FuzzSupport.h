@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace fuzz {
 
 // Reports a finding on stderr and aborts.
@@ -31,10 +33,10 @@ public:
     ~WorkFolder();
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& Path() const { return dir_.path(); }
 
 private:
-    std::filesystem::path path_;
+    TempDir dir_;
     std::filesystem::path previous_;
 };
 

@@ -494,13 +494,8 @@ TEST(BankSounds, EveryEntryOfEachBankVersionExtractsAsWaveAndAsOgg)
 {
     const auto stereo = Sines(11025, 44100, {{440, 0.5}, {880, 0.4}});
     const auto mono = Sines(5000, 22050, {{300, 0.5}});
-    auto adpcmRecord = [](const std::vector<uint8_t>& blocks) {
-        std::vector<uint8_t> r(28 + 38, 0x3C);
-        r.insert(r.end(), blocks.begin(), blocks.end());
-        return r;
-    };
-    const auto streamed = adpcmRecord(EncodeXboxAdpcm(Sines(65 * 40, 22050, {{200, 0.4}, {500, 0.4}}), 2));
-    const auto inBank = adpcmRecord(EncodeXboxAdpcm(Sines(65 * 30, 22050, {{250, 0.5}}), 1));
+    const auto streamed = AdpcmRecord(EncodeXboxAdpcm(Sines(65 * 40, 22050, {{200, 0.4}, {500, 0.4}}), 2));
+    const auto inBank = AdpcmRecord(EncodeXboxAdpcm(Sines(65 * 30, 22050, {{250, 0.5}}), 1));
     const fs::path savedCwd = fs::current_path();
 
     for (int version = 1; version <= 3; ++version) {
@@ -510,56 +505,15 @@ TEST(BankSounds, EveryEntryOfEachBankVersionExtractsAsWaveAndAsOgg)
         streamFile.insert(streamFile.end(), streamed.begin(), streamed.end());
         WriteFileBytes(dir.file("music.xwb"), streamFile);
 
-        std::vector<uint8_t> data;
-        auto append = [&](const std::vector<uint8_t>& b) {
-            const auto at = static_cast<int32_t>(data.size());
-            data.insert(data.end(), b.begin(), b.end());
-            return at;
-        };
-        BankRecord a;
-        a.name = "music/a.wav";
-        a.size = static_cast<int32_t>(stereo.size() * 2);
-        a.offset = append(PcmBytes(stereo));
-        a.sampleRate = 44100;
-        a.bytesPerSec = 44100 * 4;
-        a.channels = 2;
-        BankRecord b = a;
-        b.name = "b.wav";
-        b.size = static_cast<int32_t>(mono.size() * 2);
-        b.offset = append(PcmBytes(mono));
-        b.sampleRate = 22050;
-        b.bytesPerSec = 44100;
-        b.channels = 1;
-        BankRecord c = a;
-        c.storage = 3;
-        c.streamFile = "music.xwb";
-        c.offset = 100;
-        c.size = static_cast<int32_t>(streamed.size());
-        c.sampleRate = 22050;
-        BankLayout layout;
-        layout.version = version;
-        layout.records = {a, b, c};
-        if (version != 1)
-            layout.afterMarker = {0}; // passed after a zero marker
-        const int32_t inBankAt = append(inBank);
-        layout.data = data;
-        if (version == 3) {
-            // a sound inside the bank itself, at an absolute offset
-            BankRecord d = c;
-            d.inBank = 1;
-            d.size = static_cast<int32_t>(inBank.size());
-            d.channels = 1;
-            layout.records.push_back(d);
-            const auto size = MakeSoundBank(layout).size();
-            layout.records.back().offset = static_cast<int32_t>(size - data.size()) + inBankAt;
-        }
-        WriteFileBytes(dir.file("fx.sb0"), MakeSoundBank(layout));
+        // Stereo and mono PCM in the bank, stereo ADPCM in the stream file and, for version 3, mono ADPCM in the bank
+        // itself at an absolute offset; versions 2 and 3 pass a zero marker.
+        WriteFileBytes(dir.file("fx.sb0"), SampleBank(version, PcmBytes(stereo), PcmBytes(mono), streamed, 100, inBank));
 
         MemoryFrontend ui;
         TBF bf(ui);
         bf.Init();
         ASSERT_TRUE(bf.Open(dir.file("fx.sb0")));
-        ASSERT_EQ(bf.Count, static_cast<int>(layout.records.size()));
+        ASSERT_EQ(bf.Count, version == 3 ? 4 : 3);
         for (int format : {0, 1}) {
             ui.options[OptionId::ConvertFormat] = format;
             for (int i = 0; i < bf.Count; ++i)
