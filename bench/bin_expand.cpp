@@ -10,6 +10,7 @@
 #include "bin/ExpandBin.h"
 #include "platform/Stream.h"
 #include "support/BinWriter.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ struct Fixture {
             index.Seek(p, SeekOrigin::Current);
         }
         path = (std::filesystem::temp_directory_path() / "tarvesh_bench_expand.bin").string();
-        TMemoryStream(compressed).SaveToFile(path);
+        WriteFileBytes(path, compressed);
     }
     ~Fixture() { std::remove(path.c_str()); }
 };

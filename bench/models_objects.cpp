@@ -10,6 +10,7 @@
 #include "models/WorldData.h"
 #include "platform/Frontend.h"
 #include "support/BinWriter.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -64,10 +65,7 @@ struct Level {
         blocks.push_back({0x0FF7C0DE, TerminatorData()});
         const auto path = std::filesystem::temp_directory_path() / ("tarvesh-bench-objects-" + std::to_string(objects) + ".bin");
         const Bytes file = ExpandedBin(blocks);
-        {
-            TMemoryStream s{Bytes(file)};
-            s.SaveToFile(path.string());
-        }
+        WriteFileBytes(path.string(), file);
         bin.LoadFromFile(path.string());
         std::filesystem::remove(path);
         bin.WorldData = &world;

@@ -9,6 +9,7 @@
 #include "bin/LargeBuffer.h"
 #include "models/WorldData.h"
 #include "platform/Frontend.h"
+#include "platform/OutputFile.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -443,17 +444,12 @@ void TBinFile::ExtractBlock(int32_t index)
         return;
     const std::string path = ExtractPath(index);
     const coffeeblock& b = Blocks[static_cast<size_t>(index)];
-    TFileStream out(path, TFileStream::Create);
-    try {
+    WriteOutputFile(path, [&](TFileStream& out) {
         out.WriteValue(b.Size);
         out.WriteValue(b.Marker);
         out.WriteValue(b.Key);
         // The data bytes the file holds for the block; a stored size beyond them adds nothing.
         if (const uint32_t held = Held(index))
             out.WriteBuffer(Stream.Memory() + b.DataOffset(), held);
-        out.Close();
-    } catch (...) {
-        std::remove(path.c_str()); // no half-written dump
-        throw;
-    }
+    });
 }

@@ -5,6 +5,7 @@
 #include "models/Export3DS.h"
 #include "models/WorldData.h"
 #include "platform/Frontend.h"
+#include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Stream.h"
 
@@ -272,6 +273,6 @@ void TWorldData::Export3DS(const std::string& BaseName, const std::string& binFi
     const uint32_t mdata = static_cast<uint32_t>(kf - 16);
     std::memcpy(w.Data.data() + 18, &mdata, 4);
 
-    TMemoryStream out(std::move(w.Data));
-    out.SaveToFile(NamedOutputPath(BaseName + ".3DS", binFileName));
+    WriteOutputFile(NamedOutputPath(BaseName + ".3DS", binFileName),
+                    [&](TFileStream& out) { out.WriteBuffer(w.Data.data(), static_cast<int64_t>(w.Data.size())); });
 }

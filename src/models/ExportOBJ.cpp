@@ -7,6 +7,7 @@
 #include "models/FloatFormat.h"
 #include "models/WorldData.h"
 #include "platform/Frontend.h"
+#include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Stream.h"
 
@@ -15,7 +16,7 @@ namespace {
 // Text file written through a large buffer; lines end with CR LF. A file that fails midway is removed.
 class TextFile {
 public:
-    explicit TextFile(const std::string& path) : path_(path), file_(std::make_unique<TFileStream>(path, TFileStream::Create))
+    explicit TextFile(const std::string& path) : path_(path), file_(CreateOutputFile(path, TFileIds(), false))
     {
         buf_.resize(kSize);
     }
@@ -23,8 +24,7 @@ public:
     {
         if (file_) { // not closed: an error ended the writing
             file_.reset();
-            std::error_code ec;
-            std::filesystem::remove(path_, ec);
+            RemoveUnfinished(path_);
         }
     }
 

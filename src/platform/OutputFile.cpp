@@ -36,13 +36,13 @@ bool TFileIds::Contains(const fs::path& path) const
     return ::stat(path.c_str(), &st) == 0 && Holds(st.st_dev, st.st_ino);
 }
 
-std::unique_ptr<TFileStream> CreateOutputFile(const fs::path& path, const TFileIds& keep)
+std::unique_ptr<TFileStream> CreateOutputFile(const fs::path& path, const TFileIds& keep, bool makeFolders)
 {
     int error = 0;
     // Most outputs are new files: one exclusive create, nothing else.
     if (auto file = TFileStream::TryCreateNew(path.string(), error))
         return file;
-    if (error == ENOENT && path.has_parent_path()) {
+    if (error == ENOENT && makeFolders && path.has_parent_path()) {
         std::error_code ec;
         fs::create_directories(path.parent_path(), ec);
         if (ec)

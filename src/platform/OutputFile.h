@@ -31,9 +31,11 @@ private:
     const TFileIds* more_ = nullptr;
 };
 
-// A new file at path, with its missing folders created. An existing file or link of that name is removed first,
-// unless it is one of `keep`: then nothing is touched and the result is null. Other failures raise EStreamError.
-std::unique_ptr<TFileStream> CreateOutputFile(const std::filesystem::path& path, const TFileIds& keep);
+// A new file at path, with its missing folders created when `makeFolders` is set. An existing file or link of
+// that name is removed first, unless it is one of `keep`: then nothing is touched and the result is null. Other
+// failures raise EStreamError.
+std::unique_ptr<TFileStream> CreateOutputFile(const std::filesystem::path& path, const TFileIds& keep,
+                                              bool makeFolders = true);
 
 // Removes a file that could not be finished.
 void RemoveUnfinished(const std::filesystem::path& path);
@@ -41,9 +43,9 @@ void RemoveUnfinished(const std::filesystem::path& path);
 // CreateOutputFile, `write` on the new file, then Close. When `write` or the close fails, the file is removed and
 // the error raised again. False: refused, the path names one of `keep`.
 template <typename Write>
-bool WriteOutputFile(const std::filesystem::path& path, const TFileIds& keep, Write&& write)
+bool WriteOutputFile(const std::filesystem::path& path, const TFileIds& keep, Write&& write, bool makeFolders = true)
 {
-    std::unique_ptr<TFileStream> file = CreateOutputFile(path, keep);
+    std::unique_ptr<TFileStream> file = CreateOutputFile(path, keep, makeFolders);
     if (!file)
         return false;
     try {
@@ -55,4 +57,11 @@ bool WriteOutputFile(const std::filesystem::path& path, const TFileIds& keep, Wr
         throw;
     }
     return true;
+}
+
+// The same for an output into an existing folder that may replace any file (a missing folder is an error).
+template <typename Write>
+void WriteOutputFile(const std::filesystem::path& path, Write&& write)
+{
+    WriteOutputFile(path, TFileIds(), std::forward<Write>(write), false);
 }

@@ -238,14 +238,3 @@ void TMemoryStream::LoadFromFile(const std::string& path)
     pos_ = 0;
 }
 
-void TMemoryStream::SaveToFile(const std::string& path) const
-{
-    TFileStream f(path, TFileStream::Create);
-    try {
-        f.WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
-        f.Close();
-    } catch (...) {
-        std::remove(path.c_str());
-        throw;
-    }
-}

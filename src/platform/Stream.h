@@ -118,7 +118,6 @@ public:
 
     // Whole file in, whole stream out (exact; raise EStreamError).
     void LoadFromFile(const std::string& path);
-    void SaveToFile(const std::string& path) const;
     void SetName(std::string name) { name_ = std::move(name); }
 
 private:

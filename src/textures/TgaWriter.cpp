@@ -1,5 +1,7 @@
 #include "textures/TgaWriter.h"
 
+#include "platform/OutputFile.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -89,14 +91,13 @@ void PalettedPixels(TStream& source, int64_t offset, int64_t count, const TPalet
     }
 }
 
-// Writes the header, then the pixel bytes in runs that fill(first, count, dst) provides, to a new file; a file
-// left by a failure is removed.
+// Writes the header, then the pixel bytes in runs that fill(first, count, dst) provides, to a new file (no
+// file is left by a failure).
 template <typename Fill>
 void WriteImage(const std::string& fileName, int width, int height, uint8_t bpp, bool topFirst, int64_t unitBytes,
                 int64_t units, Fill fill)
 {
-    TFileStream file(fileName, TFileStream::Create);
-    try {
+    WriteOutputFile(fileName, [&](TFileStream& file) {
         std::vector<uint8_t> out;
         PutHeader(out, width, height, bpp, topFirst);
         file.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
@@ -109,12 +110,7 @@ void WriteImage(const std::string& fileName, int width, int height, uint8_t bpp,
                 file.WriteBuffer(out.data(), n * unitBytes);
             }
         }
-        file.Close();
-    } catch (...) {
-        std::error_code ec;
-        std::filesystem::remove(fileName, ec);
-        throw;
-    }
+    });
 }
 
 bool Upload(GLTextures& loader, std::vector<uint8_t> image, uint32_t& texture)

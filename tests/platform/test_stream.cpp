@@ -115,7 +115,7 @@ TEST(FileStream, CopyBetweenFilesOnTheSameAndAnotherFileSystem)
     std::vector<uint8_t> bytes(300000);
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<uint8_t>(i * 31 + i / 251);
-    for (const std::string source : {dir.file("src.bin"), std::string("/dev/shm/tarvesh-copy-test.bin")}) {
+    for (const std::string& source : {dir.file("src.bin"), std::string("/dev/shm/tarvesh-copy-test.bin")}) {
         SCOPED_TRACE(source);
         if (source.rfind("/dev/shm/", 0) == 0 && !std::filesystem::is_directory("/dev/shm"))
             continue;
