@@ -5,7 +5,6 @@
 // vertices, the normals (when has-normals > 0), the UV table, model headers and faces; no colour section.
 // Multi-block list (type 8): u32 unused, u32 count, 3 bytes skipped, count u32 keys of the part blocks.
 #include <algorithm>
-#include <unordered_set>
 #include <vector>
 
 #include "bin/Geometry.h"
@@ -34,31 +33,54 @@ uint16_t ReadU16(TBinFile& bin)
 
 void Trace(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(MemoId::Memo2, line); }
 
-// Lists nested deeper than this are not entered (the nesting is a chain of recursive loads).
+// Parts deeper than this many nested lists are not entered (the nesting is a chain of recursive loads).
 constexpr size_t kMaxListDepth = 64;
-// What the export of an inner list costs besides the mesh bytes loaded so far, and what parts and exports may each
-// cost together beyond the bytes the stream holds.
-constexpr int64_t kExportCost = 4096;
+// What parts may cost beyond the bytes the stream holds.
 constexpr int64_t kAllowance = int64_t{1} << 20;
+// The export of an inner list writes the world as it stands: it costs kExportCost and the mesh bytes loaded so
+// far, from a budget of kExportFactor times the stream's size and kAllowance. A file of n inner lists, each naming
+// an n-th of its bytes in meshes, needs about (n + 1) / 2 times its size.
+constexpr int64_t kExportCost = 4096;
+constexpr int64_t kExportFactor = 64;
 
-// One load: a direct call and the parts of its lists. Its work is bounded by the bytes of the file: a list is
-// entered at most once (one naming itself, or naming another list twice, is not entered again), lists nest at
-// most kMaxListDepth deep, the parts entered cost their header and data bytes from a budget of the stream's
-// size and an allowance (every block fits once; a part named again loads again while the budget lasts), and the
-// exports of inner lists cost from a budget of their own. What these bounds skip is logged once.
+// One load: a direct call and the parts of its lists. Its work is bounded by the bytes of the file:
+//  - a list is not entered while it is being loaded (one that contains itself, directly or through other lists);
+//    named again elsewhere it loads again, as a mesh named again does;
+//  - parts lie at most kMaxListDepth lists deep;
+//  - every part entered (mesh or list) costs its 12 header bytes and its data bytes from a budget of the
+//    stream's size and kAllowance: each block fits once, and blocks named again load while the budget lasts;
+//  - the exports of inner lists cost from the export budget above; the list the load began with always exports.
+// What these bounds skip is counted per reason, and each reason that occurred gets one line at the end.
 struct TActorLoad {
-    std::unordered_set<int32_t> ListsEntered; // block indexes
-    size_t Depth = 0;
+    enum Reason { Cycle, Depth, Parts, Exports, ReasonCount };
+
+    std::vector<int32_t> Chain; // block indexes of the lists being loaded, outermost first
     int64_t PartBudget = 0;
     int64_t MeshBytes = 0; // data bytes of the meshes loaded
     int64_t ExportBudget = 0;
-    bool Cut = false;
+    uint64_t Skipped[ReasonCount] = {};
 
-    void CutShort(TBinFile& bin)
+    bool InChain(int32_t index) const { return std::find(Chain.begin(), Chain.end(), index) != Chain.end(); }
+
+    void LogSkipped(TBinFile& bin) const
     {
-        if (!Cut)
-            geometry::Log(bin, "! Multiblock list cut: it names more parts than the file holds");
-        Cut = true;
+        auto count = [](uint64_t n, const char* what) {
+            return std::to_string(n) + " " + what + (n == 1 ? "" : "s") + " skipped, ";
+        };
+        const std::string head = "! Multiblock list: ";
+        if (Skipped[Cycle])
+            geometry::Log(bin, head + count(Skipped[Cycle], "list") +
+                                   "a list that contains itself is not entered again");
+        if (Skipped[Depth])
+            geometry::Log(bin, head + count(Skipped[Depth], "part") + "lists nest no deeper than " +
+                                   std::to_string(kMaxListDepth));
+        if (Skipped[Parts])
+            geometry::Log(bin, head + count(Skipped[Parts], "part") +
+                                   "the file names its blocks again beyond what its size allows");
+        if (Skipped[Exports])
+            geometry::Log(bin, head + count(Skipped[Exports], "inner export") +
+                                   "the exports' models would add up to more than " + std::to_string(kExportFactor) +
+                                   " times the file's size");
     }
 };
 
@@ -172,8 +194,7 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
     for (uint32_t& k : keys)
         k = bin.ReadDWord();
 
-    load.ListsEntered.insert(g.Index);
-    ++load.Depth;
+    load.Chain.push_back(g.Index);
     // The parts leave the world's derived data to be made once, before the export: a list of many parts costs
     // their bytes, not the world's size for each.
     const geometry::TDeferDerived defer(bin, true);
@@ -183,20 +204,28 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
             geometry::Log(bin, "Multiblock error?");
             continue;
         }
+        if (load.InChain(part)) {
+            ++load.Skipped[TActorLoad::Cycle];
+            continue;
+        }
+        if (load.Chain.size() >= kMaxListDepth) {
+            ++load.Skipped[TActorLoad::Depth];
+            continue;
+        }
         const int64_t cost = 12 + int64_t{bin.Held(part)};
-        if (load.ListsEntered.count(part) != 0 || load.Depth >= kMaxListDepth || cost > load.PartBudget) {
-            load.CutShort(bin);
+        if (cost > load.PartBudget) {
+            ++load.Skipped[TActorLoad::Parts];
             continue;
         }
         load.PartBudget -= cost;
         LoadActor(bin, part, true, Matrix, false, load);
     }
-    --load.Depth;
-    // The list that the load began with always exports; inner lists as long as their budget lasts.
-    if (load.Depth > 0) {
+    load.Chain.pop_back();
+    // Inner lists export while their budget lasts; the list the load began with always does.
+    if (!load.Chain.empty()) {
         const int64_t cost = kExportCost + load.MeshBytes;
         if (cost > load.ExportBudget) {
-            load.CutShort(bin);
+            ++load.Skipped[TActorLoad::Exports];
             return;
         }
         load.ExportBudget -= cost;
@@ -233,6 +262,7 @@ void TBinFile::LoadActorGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool
         return;
     TActorLoad load;
     load.PartBudget = Stream.Size() + kAllowance;
-    load.ExportBudget = Stream.Size() + kAllowance;
+    load.ExportBudget = kExportFactor * Stream.Size() + kAllowance;
     LoadActor(*this, Index, Quiet, Matrix, Reset, load);
+    load.LogSkipped(*this);
 }

@@ -1,5 +1,7 @@
 #include "models/BinFixture.h"
 
+#include <fstream>
+
 namespace {
 
 using ActorLoader = BinFixture;
@@ -156,7 +158,29 @@ TEST_F(ActorLoader, MultiBlockListAppendsPartsAndExportsOnce)
     EXPECT_EQ(im.corners.back().x, 22);
 }
 
-const std::string kCut = "! Multiblock list cut: it names more parts than the file holds";
+// The lines that say what a bound of a list load skipped.
+std::string Skipped(uint64_t n, const std::string& what, const std::string& why)
+{
+    return "! Multiblock list: " + std::to_string(n) + " " + what + (n == 1 ? "" : "s") + " skipped, " + why;
+}
+const std::string kCycle = "a list that contains itself is not entered again";
+const std::string kDepth = "lists nest no deeper than 64";
+const std::string kParts = "the file names its blocks again beyond what its size allows";
+const std::string kExports = "the exports' models would add up to more than 64 times the file's size";
+
+bool EndsWith(const std::string& s, const std::string& tail)
+{
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+size_t FaceLines(const std::string& path)
+{
+    std::ifstream in(path);
+    size_t n = 0;
+    for (std::string line; std::getline(in, line);)
+        n += line.rfind("f ", 0) == 0;
+    return n;
+}
 
 TEST_F(ActorLoader, ListWithMissingOrLoopingKeys)
 {
@@ -166,42 +190,82 @@ TEST_F(ActorLoader, ListWithMissingOrLoopingKeys)
           {0xA2, ActorData(ActorMesh(1, 5))}});
     bin.Blocks[0].Name = "all.gao";
     bin.LoadActorGeometry(0, false, Identity(), true);
-    // 0xBAD names no block; the list naming itself (directly and through 0x901) is not entered again, once
-    // logged; a mesh named again loads again.
-    EXPECT_EQ(Memo3(), (std::vector<std::string>{"Multiblock error?", kCut}));
+    // 0xBAD names no block; the list naming itself (directly and through 0x901) is not entered again, one line
+    // for both; a mesh named again loads again.
+    EXPECT_EQ(Memo3(), (std::vector<std::string>{"Multiblock error?", Skipped(2, "list", kCycle)}));
     EXPECT_EQ(world.ModelCount, 3u);
     EXPECT_TRUE(std::filesystem::exists(dir.file("all.obj")));
 }
 
-TEST_F(ActorLoader, ListsAreEnteredOncePerLoad)
+TEST_F(ActorLoader, ListsNamedAgainLoadAgain)
 {
-    // List i names list i + 1 twice; the innermost names a mesh. Entered every time, 2^40 parts.
+    // An inner list named twice loads twice, as a mesh named twice does.
+    Load({{0x900, ListData({0x901, 0x901})},
+          {0x901, ListData({0xA1, 0xA2})},
+          {0xA1, ActorData(ActorMesh(1, 0))},
+          {0xA2, ActorData(ActorMesh(2, 10))}});
+    bin.Blocks[0].Name = "twice.gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_TRUE(Memo3().empty());
+    EXPECT_EQ(world.VertexCount, 2u * (3 + 4));
+    EXPECT_EQ(world.ModelCount, 4u);
+    const ImportedModel im = ImportModel(dir.file("twice.obj"));
+    ASSERT_TRUE(im.ok) << im.error;
+    EXPECT_EQ(im.faces, 6u);
+
+    // List i names list i + 1 twice; the innermost names a mesh: 2^20 meshes named. The parts stop when they
+    // have cost the file's bytes and an allowance, the inner exports when theirs is spent; one line for each.
     std::vector<BinBlockSpec> blocks;
-    for (uint32_t i = 0; i < 40; ++i)
+    for (uint32_t i = 0; i < 20; ++i)
         blocks.push_back({0x900 + i, ListData({0x900 + i + 1, 0x900 + i + 1})});
-    blocks.push_back({0x900 + 40, ActorData(ActorMesh(1, 0))});
+    blocks.push_back({0x900 + 20, ActorData(ActorMesh(1, 0))});
     Load(blocks);
     bin.Blocks[0].Name = "chain.gao";
     bin.LoadActorGeometry(0, false, Identity(), true);
-    EXPECT_EQ(Memo3(), std::vector<std::string>{kCut});
-    // Each list once; the innermost names its mesh twice, which loads twice.
-    EXPECT_EQ(world.ModelCount, 2u);
-    const ImportedModel im = ImportModel(dir.file("chain.obj"));
-    ASSERT_TRUE(im.ok) << im.error;
-    EXPECT_EQ(im.faces, 2u);
+    ASSERT_EQ(Memo3().size(), 2u);
+    EXPECT_EQ(Memo3()[0].rfind("! Multiblock list: ", 0), 0u);
+    EXPECT_TRUE(EndsWith(Memo3()[0], " parts skipped, " + kParts)) << Memo3()[0];
+    EXPECT_TRUE(EndsWith(Memo3()[1], " inner exports skipped, " + kExports)) << Memo3()[1];
+    const uint64_t meshBytes = 12 + bin.Blocks[20].Size;
+    const uint64_t budget = static_cast<uint64_t>(bin.Stream.Size()) + (1u << 20);
+    EXPECT_GT(world.ModelCount, 2u);
+    EXPECT_LT(world.ModelCount, budget / meshBytes);
+    EXPECT_EQ(FaceLines(dir.file("chain.obj")), world.ModelCount);
 }
 
-TEST_F(ActorLoader, PartsNamedAgainLoadWhileTheFileHoldsThem)
+TEST_F(ActorLoader, ListBudgetsFollowTheFileSize)
 {
     // A mesh of 2000 faces named 1000 times: it loads again until the parts have cost the file's bytes and an
     // allowance; the normals are those of every part loaded.
     Load({{0x900, ListData(std::vector<uint32_t>(1000, 0xA1))}, {0xA1, ActorData(ActorMesh(2000, 0))}});
     bin.LoadActorGeometry(0, false, Identity(), true);
-    EXPECT_EQ(Memo3(), std::vector<std::string>{kCut});
     const uint64_t partBytes = 12 + bin.Blocks[1].Size;
     const uint64_t budget = static_cast<uint64_t>(bin.Stream.Size()) + (1u << 20);
     EXPECT_EQ(world.ModelCount, budget / partBytes);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(1000 - budget / partBytes, "part", kParts)});
     EXPECT_EQ(world.Normals[world.VertexCount - 1].z, 1);
+
+    // Ten inner lists, each naming a mesh of a tenth of a 400 KB file: the k-th inner export writes k meshes,
+    // 5.5 times the file's size in all. Every inner list exports.
+    std::vector<BinBlockSpec> blocks;
+    std::vector<uint32_t> inner;
+    for (uint32_t i = 0; i < 10; ++i)
+        inner.push_back(0x800 + i);
+    blocks.push_back({0x700, ListData(inner)});
+    for (uint32_t i = 0; i < 10; ++i)
+        blocks.push_back({0x800 + i, ListData({0xB00 + i})});
+    for (uint32_t i = 0; i < 10; ++i)
+        blocks.push_back({0xB00 + i, ActorData(ActorMesh(1430, 0))});
+    Load(blocks);
+    ASSERT_GT(bin.Stream.Size(), 400000);
+    bin.Blocks[0].Name = "inner.gao";
+    for (size_t i = 1; i <= 10; ++i)
+        bin.Blocks[i].Name = "inner" + std::to_string(i) + ".gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_TRUE(Memo3().empty());
+    for (size_t i = 1; i <= 10; ++i)
+        EXPECT_EQ(FaceLines(dir.file("inner" + std::to_string(i) + ".obj")), i * 1430) << i;
+    EXPECT_EQ(FaceLines(dir.file("inner.obj")), 10u * 1430);
 }
 
 TEST_F(ActorLoader, DeeplyNestedListsStop)
@@ -213,7 +277,7 @@ TEST_F(ActorLoader, DeeplyNestedListsStop)
     blocks.push_back({0x900 + 100, ActorData(ActorMesh(1, 0))});
     Load(blocks);
     bin.LoadActorGeometry(0, false, Identity(), true);
-    EXPECT_EQ(Memo3(), std::vector<std::string>{kCut});
+    EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(1, "part", kDepth)});
     EXPECT_EQ(world.ModelCount, 0u);
 }
 
