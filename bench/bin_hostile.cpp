@@ -3,8 +3,8 @@
 //  - Game Object key scan of one block whose stored size is 0xFFFF0000 in a 17-byte file, and of blocks that
 //    hold all their bytes (time per held byte);
 //  - "Extract data" of a block claiming 0xFFFFFFF0 bytes in a 32-byte file;
-//  - multi-block lists: a chain in which every list names the next one twice (time per level), and one list of
-//    many distinct parts (time per part).
+//  - multi-block lists: a chain in which every list names the next one twice (time per level), one list of
+//    many distinct parts (time per part), and a 3 MB file of inner lists of large meshes (exports done).
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -112,6 +112,35 @@ void BM_List_ManyParts(benchmark::State& state)
         static_cast<double>(parts), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_List_ManyParts)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Complexity(benchmark::oN);
+
+void BM_List_InnerListsOfLargeMeshes(benchmark::State& state)
+{
+    // A 3 MB file: a list names `lists` inner lists, each naming one actor mesh of an equal share of the file.
+    // Every inner list exports the world as it stands (the k-th export writes k meshes).
+    const uint32_t lists = static_cast<uint32_t>(state.range(0));
+    const int faces = static_cast<int>((3u << 20) / 28 / lists);
+    std::vector<BinBlockSpec> blocks;
+    std::vector<uint32_t> keys;
+    for (uint32_t i = 0; i < lists; ++i)
+        keys.push_back(0x800 + i);
+    blocks.push_back({0x700, ListData(keys)});
+    for (uint32_t i = 0; i < lists; ++i)
+        blocks.push_back({0x800 + i, ListData({0xA00 + i})});
+    for (uint32_t i = 0; i < lists; ++i)
+        blocks.push_back({0xA00 + i, ActorData(StripMesh(faces))});
+    blocks.push_back({TerminatorKey, TerminatorData()});
+    Loaded l(ExpandedBin(blocks));
+    for (uint32_t i = 0; i <= lists; ++i)
+        l.bin.Blocks[i].Name = "list" + std::to_string(i) + ".gao";
+    for (auto _ : state)
+        l.bin.LoadActorGeometry(0, true, IdentityMatrix(), true);
+    int exports = 0;
+    for (const auto& e : std::filesystem::directory_iterator(l.dir.path()))
+        exports += e.path().extension() == ".obj";
+    state.counters["file_MB"] = static_cast<double>(l.bin.Stream.Size()) / (1 << 20);
+    state.counters["exports"] = exports;
+}
+BENCHMARK(BM_List_InnerListsOfLargeMeshes)->Arg(10)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
