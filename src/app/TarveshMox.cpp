@@ -51,6 +51,9 @@ void CloseOnTerminate(TTarvesh& window)
 
 int main(int argc, char** argv)
 {
+    // A write past the process's file-size limit fails as an ordinary write error (EFBIG), which removes the
+    // unfinished file, instead of ending the program and leaving that file behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The display's texture context and its view share textures.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TTarveshApplication app(argc, argv);

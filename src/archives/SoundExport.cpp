@@ -41,9 +41,11 @@ void PutU16(uint8_t* p, uint16_t v)
     p[1] = uint8_t(v >> 8);
 }
 
+std::string Label(const TSoundTarget& t, const BFInfo& e) { return t.Label.empty() ? Win1252ToUtf8(e.Name) : t.Label; }
+
 void Log(const TSoundTarget& t, const BFInfo& e, const std::string& what)
 {
-    t.UI.AppendLine(MemoId::Memo1, (t.Label.empty() ? Win1252ToUtf8(e.Name) : t.Label) + ": " + what);
+    t.UI.AppendLine(MemoId::Memo1, Label(t, e) + ": " + what);
 }
 
 bool IsStreamFileTheBank(const BFInfo& e, const TSoundTarget& t) { return e.StreamFile == t.BankFileName; }
@@ -58,13 +60,30 @@ TFileIds KeptFiles(const BFInfo& e, const TSoundTarget& t)
     return keep;
 }
 
-// Kind 2 source: the bank itself, or the stream file (opened for reading).
+// A kind 1 entry's PCM must lie inside the bank (size 0 reads nothing); checked before the output is created.
+void CheckBankData(TStream& archive, const BFInfo& e, const TSoundTarget& t)
+{
+    if (e.Size == 0)
+        return;
+    const int64_t size = archive.Size();
+    if (e.Offset < 0 || e.Size < 0 || int64_t(e.Offset) + e.Size > size)
+        throw EStreamError(ReadPastEndText(archive.Name(), e.Size, e.Offset, size, Label(t, e)));
+}
+
+// Kind 2 source: the bank itself, or the stream file (opened for reading; a file that is not a regular file is
+// refused). ADPCM data past the end of the source reads as silence, but data before its start is an error.
 TStream& OpenSource(TStream& archive, const BFInfo& e, const TSoundTarget& t, std::unique_ptr<TFileStream>& own)
 {
-    if (IsStreamFileTheBank(e, t))
-        return archive;
-    own = std::make_unique<TFileStream>(StreamFilePath(e, t).string(), TFileStream::OpenRead);
-    return *own;
+    TStream* source = &archive;
+    if (!IsStreamFileTheBank(e, t)) {
+        own = std::make_unique<TFileStream>(StreamFilePath(e, t).string(), TFileStream::OpenRead);
+        source = own.get();
+    }
+    const int64_t start = int64_t(e.Offset) + kAdpcmSkip;
+    if (start < 0)
+        throw EStreamError(ReadPastEndText(source->Name(), int64_t(e.Size) - kAdpcmSkip, start, source->Size(),
+                                           Label(t, e)));
+    return *source;
 }
 
 // Creates the output through the one safe creation path and runs body on it; false (with a log line) when the
@@ -242,8 +261,7 @@ bool WriteWave(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target
 
     if (e.Kind == 1) {
         // Size 0: the header alone, nothing read.
-        if (e.Size != 0 && (e.Offset < 0 || e.Size < 0 || int64_t(e.Offset) + e.Size > Archive.Size()))
-            throw EStreamError("Stream read error: " + Archive.Name());
+        CheckBankData(Archive, e, Target);
         if (e.Size != 0)
             Archive.SetPosition(e.Offset);
         return WriteOutput(out, e, Target, [&](TFileStream& f) {
@@ -319,8 +337,7 @@ bool WriteOgg(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target)
 
     // Size 0, either kind: the header pages alone, nothing read.
     if (e.Kind == 1 || e.Size == 0) {
-        if (e.Size != 0 && (e.Offset < 0 || e.Size < 0 || int64_t(e.Offset) + e.Size > Archive.Size()))
-            throw EStreamError("Stream read error: " + Archive.Name());
+        CheckBankData(Archive, e, Target);
         return WriteOutput(out, e, Target, [&](TStream& f) {
             ogg.Start(f, OggTitleComment(e));
             if (e.Size != 0)

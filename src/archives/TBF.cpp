@@ -440,9 +440,17 @@ bool TBF::ExtractEntry(int index)
 // it); a failed copy leaves no partial file.
 bool TBF::ExtractRaw(int index, const BFInfo& e)
 {
-    Stream->Seek(static_cast<int64_t>(e.Offset) + 4, SeekOrigin::Begin); // the stored length is not read
     if (e.Size < 0)
         throw EStreamError("Invalid size " + Str(e.Size) + " (" + EntryLabel(index) + ").");
+    // The data follows the stored length, which is not read. Data the file does not hold ends the command
+    // before the output is created.
+    const int64_t start = static_cast<int64_t>(e.Offset) + 4;
+    if (e.Size > 0) {
+        const int64_t size = Stream->Size();
+        if (start < 0 || start + e.Size > size)
+            throw EStreamError(ReadPastEndText(Stream->Name(), e.Size, start, size, EntryLabel(index)));
+        Stream->Seek(start, SeekOrigin::Begin);
+    }
     const bool written = WriteOutputFile(SafeJoin(Directory, e.Name), Sources(), [&](TFileStream& file) {
         if (e.Size > 0)
             file.CopyFrom(*Stream, e.Size);

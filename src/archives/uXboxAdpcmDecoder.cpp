@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/Stream.h"
@@ -155,7 +156,7 @@ void TXboxAdpcmDecoder::DecodeTo(TStream& Input, int64_t Offset, int64_t Length,
                                  const SampleSink& Samples)
 {
     if (Offset < 0)
-        throw EStreamError("Seek error: " + Input.Name() + " (negative position)");
+        throw EStreamError("Seek error: " + Input.Name() + ": negative position " + std::to_string(Offset));
     const int64_t inputSize = Input.Size();
     uint8_t prefix[kPrefixBytes];
     Input.SetPosition(std::min(Offset, inputSize));

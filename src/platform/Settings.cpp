@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <sstream>
 #include <unistd.h>
 
@@ -551,17 +550,34 @@ TRegistry::TRegistry(TRootKey root, fs::path file) : root_(root), file_(std::mov
 
 void TRegistry::Load()
 {
+    // Something other than a regular file in the settings file's place (a folder, a FIFO, a device) holds no
+    // settings, as a missing file; it is never opened or waited on. Saving then replaces it or fails.
     std::error_code ec;
-    if (!fs::exists(file_, ec)) {
+    if (!fs::is_regular_file(file_, ec)) {
         data_.Clear();
         return;
     }
-    std::ifstream in(file_, std::ios::binary);
-    if (!in)
-        throw ERegistryException("Cannot read settings file " + file_.string() + ": " + std::strerror(errno));
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    data_.Parse(ss.str(), RootKeyName(root_));
+    std::string why;
+    const int fd = OpenRegularFile(file_.string(), why);
+    if (fd < 0)
+        throw ERegistryException("Cannot read settings file " + file_.string() + ": " + why);
+    std::string text;
+    char buf[1 << 14];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            throw ERegistryException("Cannot read settings file " + file_.string() + ": " + std::strerror(err));
+        }
+        if (n == 0)
+            break;
+        text.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    data_.Parse(text, RootKeyName(root_));
 }
 
 void TRegistry::Save()

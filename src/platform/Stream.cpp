@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,16 +15,43 @@ int64_t TStream::Size()
     return end;
 }
 
+std::string ReadPastEndText(const std::string& name, int64_t count, int64_t offset, int64_t size,
+                            const std::string& entry)
+{
+    const std::string what = entry.empty() ? std::to_string(count) + " bytes needed"
+                                           : "entry \"" + entry + "\" needs " + std::to_string(count) + " bytes";
+    return "Stream read error: " + name + ": " + what + " at offset " + std::to_string(offset) +
+           ", the file holds " + std::to_string(size) + " bytes.";
+}
+
+std::string TStream::ReadErrorText(int64_t count, int64_t got, int64_t start)
+{
+    if (const int error = LastError())
+        return "Stream read error: " + Name() + ": " + std::strerror(error);
+    if (start < 0)
+        start = Position() - std::max<int64_t>(got, 0);
+    return ReadPastEndText(Name(), count, start, Size());
+}
+
+std::string TStream::WriteErrorText()
+{
+    const int error = LastError();
+    return "Stream write error: " + Name() + ": " + std::strerror(error ? error : EIO);
+}
+
 void TStream::ReadBuffer(void* buffer, int64_t count)
 {
-    if (count > 0 && Read(buffer, count) != count)
-        throw EStreamError("Stream read error: " + Name());
+    if (count <= 0)
+        return;
+    const int64_t got = Read(buffer, count);
+    if (got != count)
+        throw EStreamError(ReadErrorText(count, got));
 }
 
 void TStream::WriteBuffer(const void* buffer, int64_t count)
 {
     if (count > 0 && Write(buffer, count) != count)
-        throw EStreamError("Stream write error: " + Name());
+        throw EStreamError(WriteErrorText());
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count)
@@ -40,7 +68,8 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count)
         const int64_t got = source.Read(buf.data(), n);
         if (got != n) {
             WriteBuffer(buf.data(), got);
-            throw EStreamError("Stream read error: " + source.Name());
+            const int64_t start = source.Position() - std::max<int64_t>(got, 0) - (count - left);
+            throw EStreamError(source.ReadErrorText(count, got, start));
         }
         WriteBuffer(buf.data(), n);
         left -= n;
@@ -48,11 +77,57 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count)
     return count;
 }
 
+// ---- input files ----
+
+int OpenRegularFile(const std::string& path, std::string& why)
+{
+    // A device is not even opened (opening some of them acts); a name that is swapped for another kind of file
+    // after this check is opened without blocking and checked again before anything is read.
+    struct stat named {};
+    if (::stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) {
+        why = "Not a regular file";
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return -1;
+    }
+    auto fail = [&](std::string text) {
+        why = std::move(text);
+        ::close(fd);
+        return -1;
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return fail(std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        return fail("Not a regular file");
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return fail(std::strerror(errno));
+    return fd;
+}
+
 // ---- TFileStream ----
 
 TFileStream::TFileStream(const std::string& path, Mode mode) : path_(path)
 {
-    const char* how = mode == OpenRead ? "rb" : mode == Create ? "w+b" : mode == CreateNew ? "w+bx" : "r+b";
+    if (mode == OpenRead) {
+        std::string why;
+        const int fd = OpenRegularFile(path, why);
+        if (fd < 0)
+            throw EStreamError("Cannot open file \"" + path + "\". " + why);
+        file_ = ::fdopen(fd, "rb");
+        if (!file_) {
+            why = std::strerror(errno);
+            ::close(fd);
+            throw EStreamError("Cannot open file \"" + path + "\". " + why);
+        }
+        SetBuffer();
+        return;
+    }
+    const char* how = mode == Create ? "w+b" : mode == CreateNew ? "w+bx" : "r+b";
     file_ = std::fopen(path.c_str(), how);
     if (!file_) {
         const char* why = std::strerror(errno);
@@ -111,8 +186,10 @@ int64_t TFileStream::KernelCopy(TFileStream& source, int64_t count)
         done += n;
     }
     // The descriptors' offsets were not moved; the streams go on from where the copy ended.
-    if (fseeko(source.file_, inPos, SEEK_SET) != 0 || fseeko(file_, outPos, SEEK_SET) != 0)
-        throw EStreamError("Seek error: " + path_);
+    if (fseeko(source.file_, inPos, SEEK_SET) != 0)
+        source.SeekFailed(errno);
+    if (fseeko(file_, outPos, SEEK_SET) != 0)
+        SeekFailed(errno);
     return done;
 }
 
@@ -141,11 +218,24 @@ void TFileStream::Close()
 {
     if (!file_)
         return;
-    const bool failed = std::fflush(file_) != 0 || std::ferror(file_) != 0;
-    const bool closeFailed = std::fclose(file_) != 0;
+    // The reason of the first failure: the flush, a write before it, or the close.
+    int error = std::fflush(file_) != 0 ? errno : std::ferror(file_) != 0 ? (error_ ? error_ : EIO) : 0;
+    if (std::fclose(file_) != 0 && error == 0)
+        error = errno;
     file_ = nullptr;
-    if (failed || closeFailed)
-        throw EStreamError("Stream write error: " + path_);
+    if (error != 0) {
+        error_ = error;
+        throw EStreamError(WriteErrorText());
+    }
+}
+
+void TFileStream::SeekFailed(int error)
+{
+    // A seek first writes out what is buffered: when that failed, it is a write error.
+    error_ = error;
+    if (std::ferror(file_) != 0)
+        throw EStreamError(WriteErrorText());
+    throw EStreamError("Seek error: " + path_ + ": " + std::strerror(error));
 }
 
 void TFileStream::CheckOpen() const
@@ -159,7 +249,12 @@ int64_t TFileStream::Read(void* buffer, int64_t count)
     CheckOpen();
     if (count <= 0)
         return 0;
-    return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), file_));
+    const size_t got = std::fread(buffer, 1, static_cast<size_t>(count), file_);
+    // Short at the end of the file: no error; short for a failure: its reason is kept for the message.
+    error_ = got < static_cast<size_t>(count) && std::ferror(file_) != 0 ? (errno ? errno : EIO) : 0;
+    if (error_ != 0)
+        std::clearerr(file_);
+    return static_cast<int64_t>(got);
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count)
@@ -167,7 +262,10 @@ int64_t TFileStream::Write(const void* buffer, int64_t count)
     CheckOpen();
     if (count <= 0)
         return 0;
-    return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), file_));
+    errno = 0;
+    const size_t put = std::fwrite(buffer, 1, static_cast<size_t>(count), file_);
+    error_ = put < static_cast<size_t>(count) ? (errno ? errno : EIO) : 0;
+    return static_cast<int64_t>(put);
 }
 
 int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin)
@@ -176,7 +274,7 @@ int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin)
     const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
     if (!(origin == SeekOrigin::Current && offset == 0))
         if (fseeko(file_, offset, whence) != 0)
-            throw EStreamError("Seek error: " + path_);
+            SeekFailed(errno);
     return static_cast<int64_t>(ftello(file_));
 }
 

@@ -57,9 +57,23 @@ public:
 
     // Name used in error messages.
     virtual std::string Name() const { return "stream"; }
+
+protected:
+    // The system's error number of the last read or write that failed (0: none, or the source simply ended).
+    virtual int LastError() const { return 0; }
+    // Text of a failed exact read of count bytes of which got arrived.
+    std::string ReadErrorText(int64_t count, int64_t got, int64_t start = -1);
+    // Text of a failed write.
+    std::string WriteErrorText();
 };
 
-// Buffered file stream. Opening a missing file, or one that cannot be created, raises EStreamError.
+// "Stream read error: NAME: COUNT bytes needed at offset OFFSET, the file holds SIZE bytes.", or with `entry`
+// 'entry "ENTRY" needs COUNT bytes ...': what a read that runs past the end of a file could not get.
+std::string ReadPastEndText(const std::string& name, int64_t count, int64_t offset, int64_t size,
+                            const std::string& entry = {});
+
+// Buffered file stream. Opening a missing file, or one that cannot be created, raises EStreamError. OpenRead
+// takes regular files only: a FIFO, device or folder is refused at once, without waiting for a writer.
 class TFileStream : public TStream {
 public:
     // CreateNew fails when the name exists already (a file or a link): nothing is written through a link.
@@ -86,16 +100,26 @@ public:
     // The destructor closes too but cannot report.
     void Close();
 
+protected:
+    int LastError() const override { return error_; }
+
 private:
     TFileStream(std::FILE* file, const std::string& path);
     void SetBuffer();
+    [[noreturn]] void SeekFailed(int error);
     // Copies up to count bytes from source inside the kernel; returns what was copied (0 when refused).
     int64_t KernelCopy(TFileStream& source, int64_t count);
     void CheckOpen() const;
     std::string path_;
     std::FILE* file_ = nullptr;
     std::unique_ptr<char[]> vbuf_;
+    int error_ = 0; // errno of the last failed Read or Write
 };
+
+// Opens an input file for reading without blocking on a FIFO or a device. The descriptor (close-on-exec, in
+// blocking mode), or -1 with `why` set: the system's reason, or "Not a regular file" for anything but a regular
+// file (the path names a folder, FIFO, socket or device; links are followed).
+int OpenRegularFile(const std::string& path, std::string& why);
 
 // Stream over an owned, growable byte array.
 class TMemoryStream : public TStream {

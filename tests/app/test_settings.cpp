@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "XdgHome.h"
 #include "platform/Settings.h"
@@ -188,6 +190,19 @@ TEST(Settings, FailedReplaceRaisesAndLeavesNoTemporaryFile)
     }
     EXPECT_EQ(entries, 1);
     EXPECT_TRUE(fs::is_directory(home.UserFile() / "occupied"));
+}
+
+TEST(Settings, FifoInThePlaceOfTheFileHoldsNoSettingsAndIsNotWaitedOn)
+{
+    XdgHome home;
+    fs::create_directories(home.UserFile().parent_path());
+    ASSERT_EQ(mkfifo(home.UserFile().c_str(), 0600), 0);
+    alarm(10); // a read that waits for a writer fails the test instead of hanging the run
+    TRegistry reg;
+    EXPECT_FALSE(reg.OpenKey("\\K", false));
+    ASSERT_TRUE(reg.OpenKey("\\K", true)); // the store is written as a regular file in its place
+    alarm(0);
+    EXPECT_TRUE(fs::is_regular_file(home.UserFile()));
 }
 
 TEST(Settings, UnwritableFolderRaisesTheRegistryError)

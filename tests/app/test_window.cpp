@@ -13,6 +13,7 @@
 #include <clocale>
 #include <cstdio>
 #include <fstream>
+#include <sys/resource.h>
 #include <thread>
 
 #include <QMessageBox>
@@ -285,6 +286,42 @@ TEST(Program, StartsWithItsCaptionAndStoresOptionsWhenClosed)
     ASSERT_TRUE(classes.OpenKey("\\GameDataFile\\shell\\Extract All\\command", false));
     EXPECT_EQ(classes.ReadString(""), "\"" + fs::canonical(TARVESH_EXE).string() + "\" \"%1\" x");
     EXPECT_TRUE(fs::exists(home.Data() / "applications" / "tarveshmox.desktop"));
+}
+
+// Under a file-size limit an extraction that writes past it is an ordinary error: the program goes on (its error
+// box is waiting) and the unfinished file is removed.
+TEST(Program, WritePastTheFileSizeLimitIsAnErrorNotTheEnd)
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display";
+    XdgHome home;
+    TempDir dir;
+    const auto archive = dir.file("big.bf");
+    WriteFileBytes(archive, MakeBigArchive({{"a.bin", PatternBytes(10, 1)}, {"b.bin", PatternBytes(4 << 20, 2)}}));
+    QProcess program;
+    program.setProgram(TARVESH_EXE);
+    program.setArguments({QString::fromStdString(archive), "x"});
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.setChildProcessModifier([] {
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 1 << 20;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    program.start();
+    ASSERT_TRUE(program.waitForStarted(10000));
+    for (int i = 0; i < 200 && !fs::exists(dir.path() / "a.bin"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(fs::exists(dir.path() / "a.bin"));
+    if (program.waitForFinished(1000)) {
+        ADD_FAILURE() << "the program ended by itself";
+    } else {
+        program.terminate();
+        ASSERT_TRUE(program.waitForFinished(10000));
+    }
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_FALSE(fs::exists(dir.path() / "b.bin"));
 }
 
 TEST(MainWindow, LogBoxesKeepLeadingEmptyLines)

@@ -138,11 +138,24 @@ TEST_F(ExtractTest, CopyPastTheEndFailsWithoutPartialFile)
 {
     auto bytes = MakeBigArchive({{"good.bin", PatternBytes(10, 1)}, {"cut.bin", PatternBytes(5000, 2)}});
     bytes.resize(bytes.size() - 100);
-    ASSERT_TRUE(bf.Open(Put("cut.bf", bytes)));
+    const auto path = Put("cut.bf", bytes);
+    ASSERT_TRUE(bf.Open(path));
     bf.ExtractEntry(0);
-    EXPECT_THROW(bf.ExtractEntry(1), EStreamError);
+    const std::string error = "Stream read error: " + path + ": entry \"cut.bin\" needs 5000 bytes at offset " +
+                              std::to_string(bf.Entries[1].Offset + 4) + ", the file holds " +
+                              std::to_string(bytes.size()) + " bytes.";
+    try {
+        bf.ExtractEntry(1);
+        ADD_FAILURE() << "no error";
+    } catch (const EStreamError& e) {
+        EXPECT_EQ(e.what(), error);
+    }
     EXPECT_TRUE(fs::exists(folder / "good.bin"));
     EXPECT_FALSE(fs::exists(folder / "cut.bin"));
+    // Checked before the output is created: a file of that name from before stays as it was.
+    WriteFileBytes((folder / "cut.bin").string(), Bytes{4, 5, 6});
+    EXPECT_THROW(bf.ExtractEntry(1), EStreamError);
+    EXPECT_EQ(ReadFileBytes((folder / "cut.bin").string()), (Bytes{4, 5, 6}));
 }
 
 TEST_F(ExtractTest, BadOffsetsAndSizesAreErrors)

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "archives/TBF.h"
 #include "platform/Frontend.h"
 #include "support/ArchiveWriters.h"
@@ -211,6 +215,43 @@ TEST_F(ReaderTest, EmptyFileIsFatNeedingCompanion)
     ASSERT_TRUE(bf.Open(path));
     EXPECT_EQ(bf.ArchiveType, atFatArchive);
     EXPECT_EQ(bf.Count, 0);
+}
+
+TEST_F(ReaderTest, ArchiveOrCompanionThatIsNotARegularFileEndsTheOpen)
+{
+    // A FIFO would hold the open until a writer came (alarm: a regression fails instead of hanging); a folder
+    // would open as an empty file.
+    alarm(10);
+    const auto pair = MakeFatArchive({{"a.wav", Bytes(3, 1)}});
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo ? "FIFO" : "folder");
+        TempDir here;
+        auto special = [&](const std::string& name) {
+            const std::string p = here.file(name);
+            if (fifo)
+                EXPECT_EQ(mkfifo(p.c_str(), 0600), 0);
+            else
+                std::filesystem::create_directory(p);
+            return p;
+        };
+        auto opened = [&](const std::string& path) {
+            try {
+                bf.Open(path);
+            } catch (const EStreamError& e) {
+                EXPECT_FALSE(bf.IsOpen);
+                EXPECT_EQ(bf.Stream, nullptr);
+                return std::string(e.what());
+            }
+            return std::string("opened");
+        };
+        const std::string archive = special("game.bf");
+        EXPECT_EQ(opened(archive), "Cannot open file \"" + archive + "\". Not a regular file");
+        const std::string fat = here.file("music.fat");
+        WriteFileBytes(fat, pair.fat);
+        const std::string companion = special("music.BIG");
+        EXPECT_EQ(opened(fat), "Cannot open file \"" + companion + "\". Not a regular file");
+    }
+    alarm(0);
 }
 
 TEST_F(ReaderTest, FatCompanionInOtherLetterCase)

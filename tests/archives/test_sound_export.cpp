@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include <vorbis/codec.h>
@@ -136,6 +139,16 @@ BFInfo AdpcmEntry(int32_t offset, int32_t size, int rate, int channels, const st
     return e;
 }
 
+std::string ErrorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const EStreamError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
 } // namespace
 
 // ---- WAV ----
@@ -199,10 +212,28 @@ TEST_F(SoundExportTest, EmptyPcmEntryIsTheHeaderAloneAndReplacesAnOldFileOrLink)
 TEST_F(SoundExportTest, PcmEntryRunningPastTheBankIsAnErrorAndLeavesNoFile)
 {
     auto& archive = Bank(std::vector<uint8_t>(100));
-    EXPECT_THROW(WriteWave(archive, PcmEntry(50, 51, 8000, 1, "x.wav"), Target()), EStreamError);
-    EXPECT_THROW(WriteWave(archive, PcmEntry(-8, 4, 8000, 1, "x.wav"), Target()), EStreamError);
-    EXPECT_THROW(WriteOgg(archive, PcmEntry(50, 51, 8000, 1, "x.wav"), Target()), EStreamError);
+    const std::string bank = dir.file("Bank.sb0");
+    const std::string past =
+        "Stream read error: " + bank + ": entry \"x.wav\" needs 51 bytes at offset 50, the file holds 100 bytes.";
+    EXPECT_EQ(ErrorOf([&] { WriteWave(archive, PcmEntry(50, 51, 8000, 1, "x.wav"), Target()); }), past);
+    EXPECT_EQ(ErrorOf([&] { WriteOgg(archive, PcmEntry(50, 51, 8000, 1, "x.wav"), Target()); }), past);
+    EXPECT_EQ(ErrorOf([&] { WriteWave(archive, PcmEntry(-8, 4, 8000, 1, "x.wav"), Target()); }),
+              "Stream read error: " + bank + ": entry \"x.wav\" needs 4 bytes at offset -8, the file holds 100 bytes.");
+    // ADPCM data may run past the end of its file (it reads as silence), but not start before it.
+    EXPECT_EQ(ErrorOf([&] { WriteWave(archive, AdpcmEntry(-40, 200, 22050, 1, "Bank.sb0"), Target()); }),
+              "Stream read error: " + bank +
+                  ": entry \"Bank3.wav\" needs 172 bytes at offset -12, the file holds 100 bytes.");
     EXPECT_TRUE(Outputs().empty());
+    // Checked before the output is created: files of those names from before stay as they were.
+    WriteFileBytes(dir.file("x.wav"), {1, 2});
+    WriteFileBytes(dir.file("x.ogg"), {3, 4});
+    WriteFileBytes(dir.file("Bank3.wav"), {5, 6});
+    EXPECT_THROW(WriteWave(archive, PcmEntry(50, 51, 8000, 1, "x.wav"), Target()), EStreamError);
+    EXPECT_THROW(WriteOgg(archive, PcmEntry(50, 51, 8000, 1, "x.wav"), Target()), EStreamError);
+    EXPECT_THROW(WriteWave(archive, AdpcmEntry(-40, 200, 22050, 1, "Bank.sb0"), Target()), EStreamError);
+    EXPECT_EQ(Output("x.wav"), (std::vector<uint8_t>{1, 2}));
+    EXPECT_EQ(Output("x.ogg"), (std::vector<uint8_t>{3, 4}));
+    EXPECT_EQ(Output("Bank3.wav"), (std::vector<uint8_t>{5, 6}));
 }
 
 TEST_F(SoundExportTest, AdpcmEntryIsDecodedAndItsLengthsPatched)
@@ -283,11 +314,25 @@ TEST_F(SoundExportTest, StereoAdpcmHeaderAndTheBankAsItsOwnStreamFile)
     EXPECT_EQ(Output("Bank3.wav"), first);
 }
 
-TEST_F(SoundExportTest, MissingStreamFileIsAnErrorAndLeavesNoFile)
+TEST_F(SoundExportTest, StreamFileMissingOrNotARegularFileIsAnErrorAndLeavesNoFile)
 {
     auto& archive = Bank(std::vector<uint8_t>(16));
     EXPECT_THROW(WriteWave(archive, AdpcmEntry(0, 200, 22050, 1, "gone.bin"), Target()), EStreamError);
     EXPECT_THROW(WriteOgg(archive, AdpcmEntry(0, 200, 22050, 1, "gone.bin"), Target()), EStreamError);
+    EXPECT_TRUE(Outputs().empty());
+
+    // A FIFO would hold the extraction until a writer came (alarm: a regression fails instead of hanging); a
+    // folder would give a file of silence.
+    alarm(10);
+    ASSERT_EQ(mkfifo(dir.file("pipe.bin").c_str(), 0600), 0);
+    fs::create_directory(dir.file("folder.bin"));
+    for (const std::string stream : {"pipe.bin", "folder.bin"}) {
+        SCOPED_TRACE(stream);
+        const std::string refused = "Cannot open file \"" + dir.file(stream) + "\". Not a regular file";
+        EXPECT_EQ(ErrorOf([&] { WriteWave(archive, AdpcmEntry(0, 200, 22050, 1, stream), Target()); }), refused);
+        EXPECT_EQ(ErrorOf([&] { WriteOgg(archive, AdpcmEntry(0, 200, 22050, 1, stream), Target()); }), refused);
+    }
+    alarm(0);
     EXPECT_TRUE(Outputs().empty());
 }
 

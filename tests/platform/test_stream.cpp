@@ -1,9 +1,38 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "bin/TBinFile.h"
+#include "platform/Frontend.h"
+#include "platform/OutputFile.h"
 #include "platform/Stream.h"
 #include "support/TempDir.h"
+
+namespace {
+
+// An open that waits (on a FIFO without a writer) ends the test process instead of hanging the run.
+struct HangGuard {
+    HangGuard() { alarm(10); }
+    ~HangGuard() { alarm(0); }
+};
+
+std::string ErrorOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const EStreamError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+} // namespace
 
 TEST(MemoryStream, PlainReadKeepsTheRestOfTheDestination)
 {
@@ -88,9 +117,18 @@ TEST(FileStream, CloseReportsWhatCouldNotBeWritten)
         GTEST_SKIP() << "no /dev/full";
     TFileStream f("/dev/full", TFileStream::OpenReadWrite);
     f.WriteValue<uint32_t>(1); // buffered
-    EXPECT_THROW(f.Close(), EStreamError);
+    EXPECT_EQ(ErrorOf([&] { f.Close(); }), "Stream write error: /dev/full: No space left on device");
     EXPECT_THROW(f.WriteValue<uint32_t>(2), EStreamError); // closed
     EXPECT_NO_THROW(f.Close());
+
+    // A write larger than the buffer fails at once, and a seek fails at the flush it starts: both say why.
+    TFileStream big("/dev/full", TFileStream::Create);
+    const std::vector<uint8_t> bytes(1 << 20);
+    EXPECT_EQ(ErrorOf([&] { big.WriteBuffer(bytes.data(), int64_t(bytes.size())); }),
+              "Stream write error: /dev/full: No space left on device");
+    TFileStream seek("/dev/full", TFileStream::Create);
+    seek.WriteValue<uint32_t>(1);
+    EXPECT_EQ(ErrorOf([&] { seek.SetPosition(0); }), "Stream write error: /dev/full: No space left on device");
 }
 
 TEST(FileStream, CreateNewRefusesAnExistingNameOrLink)
@@ -138,4 +176,80 @@ TEST(FileStream, CopyBetweenFilesOnTheSameAndAnotherFileSystem)
         EXPECT_TRUE(std::equal(got.begin() + 200006, got.end(), bytes.begin() + 201000));
         std::filesystem::remove(source);
     }
+}
+
+TEST(FileStream, InputsThatAreNotRegularFilesAreRefusedAtOnce)
+{
+    // A FIFO without a writer would hold an ordinary open forever; a folder opens but reads nothing.
+    TempDir dir;
+    const std::string fifo = dir.file("pipe.bin"), folder = dir.file("folder.bin");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(folder);
+    const HangGuard guard;
+    MemoryFrontend fe;
+    TBinFile bin{fe};
+    for (const std::string& path : {fifo, folder, std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        const std::string refused = "Cannot open file \"" + path + "\". Not a regular file";
+        EXPECT_EQ(ErrorOf([&] { TFileStream f(path, TFileStream::OpenRead); }), refused);
+        EXPECT_EQ(ErrorOf([&] { TMemoryStream().LoadFromFile(path); }), refused);
+        EXPECT_EQ(ErrorOf([&] { bin.LoadFromFile(path); }), refused);
+        EXPECT_EQ(bin.Count, 0);
+    }
+}
+
+TEST(FileStream, ExactReadsPastTheEndSayWhatIsMissing)
+{
+    TempDir dir;
+    const auto name = dir.file("short.bin");
+    WriteFileBytes(name, std::vector<uint8_t>(10, 1));
+    TFileStream f(name, TFileStream::OpenRead);
+    f.SetPosition(8);
+    EXPECT_EQ(ErrorOf([&] { f.ReadU32(); }),
+              "Stream read error: " + name + ": 4 bytes needed at offset 8, the file holds 10 bytes.");
+    TMemoryStream out;
+    f.SetPosition(3);
+    EXPECT_EQ(ErrorOf([&] { out.CopyFrom(f, 20); }),
+              "Stream read error: " + name + ": 20 bytes needed at offset 3, the file holds 10 bytes.");
+}
+
+namespace {
+
+// In a child process (the limit must not reach other tests): a file-size limit of 64 KiB with SIGXFSZ ignored,
+// then 1 MiB written through the buffer and copied from a file (inside the kernel where it can). Exits 0 when
+// each write failed with the system's reason and left no file.
+[[noreturn]] void WriteBeyondTheLimit(const TempDir& dir, const std::string& source)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 64 * 1024;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        _exit(2);
+    int failures = 0;
+    const std::vector<uint8_t> bytes(1 << 20, 5);
+    const std::function<void(TFileStream&)> writes[] = {
+        [&](TFileStream& f) { f.WriteBuffer(bytes.data(), int64_t(bytes.size())); },
+        [&](TFileStream& f) {
+            TFileStream in(source, TFileStream::OpenRead);
+            f.CopyFrom(in, in.Size());
+        }};
+    for (const auto& write : writes) {
+        const std::string out = dir.file("big.bin");
+        const std::string error = ErrorOf([&] { WriteOutputFile(out, write); });
+        std::fprintf(stderr, "%s\n", error.c_str());
+        failures += error.find("File too large") == std::string::npos;
+        failures += std::filesystem::exists(out);
+    }
+    _exit(failures == 0 ? 0 : 1);
+}
+
+} // namespace
+
+TEST(OutputFile, WritePastTheFileSizeLimitIsAWriteErrorAndLeavesNoFile)
+{
+    TempDir dir;
+    const std::string source = dir.file("source.bin");
+    WriteFileBytes(source, std::vector<uint8_t>(1 << 20, 7));
+    EXPECT_EXIT(WriteBeyondTheLimit(dir, source), ::testing::ExitedWithCode(0), "");
 }
