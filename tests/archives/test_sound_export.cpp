@@ -399,6 +399,20 @@ TEST_F(SoundExportTest, EightBitPcmIsReadAsUnsignedBytes)
     EXPECT_EQ(d.frames, frames);
     ASSERT_EQ(d.pcm.size(), 2u);
     EXPECT_GT(SnrDb(reference, d.pcm[0]), 20.0);
+
+    // Stereo: the first byte of each pair is the left sample. The right channel is silent.
+    std::vector<uint8_t> pairs;
+    for (uint8_t v : data)
+        pairs.insert(pairs.end(), {v, 128});
+    auto& stereoBank = Bank(pairs);
+    e = PcmEntry(0, int32_t(pairs.size()), rate, 2, "pairs.wav");
+    e.Bits = 8;
+    ASSERT_TRUE(WriteOgg(stereoBank, e, Target()));
+    const auto p = ReadOgg(dir.path() / "pairs.ogg");
+    EXPECT_EQ(p.frames, frames);
+    ASSERT_EQ(p.pcm.size(), 2u);
+    EXPECT_GT(SnrDb(reference, p.pcm[0]), 20.0);
+    EXPECT_LT(SnrDb(reference, p.pcm[1]), 1.0);
 }
 
 TEST_F(SoundExportTest, OggCarriesTitleAndCommentAndGoesBesideTheEntryName)
