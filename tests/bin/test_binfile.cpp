@@ -188,6 +188,8 @@ TEST(BinLoad, HeaderFoundAtTheVeryEndHasNoData)
     PutU32(f, 0xC3);
     ASSERT_TRUE(t.Load(f));
     ASSERT_EQ(t.bin.Count, 2);
+    // Found in the last window: the entry starts at the header itself, not one past the window.
+    EXPECT_EQ(t.bin.Blocks[1].Offset, static_cast<int32_t>(f.size() - 12));
     EXPECT_EQ(t.bin.Blocks[1].Key, 0xC3u);
     EXPECT_EQ(t.bin.Blocks[1].Size, 100u);
     EXPECT_EQ(t.bin.Blocks[1].DataCount, 0u);
