@@ -131,6 +131,7 @@ TEST(Settings, HandWrittenFileIsReadToleratingWhatItCannotUse)
                                "\"Long\"=hex:01,02,\\\r\n"
                                "  03,04\r\n"
                                "\"Broken\"=dword:xyz\r\n"
+                               "\"Nine\"=dword:1000000FA\r\n"
                                "garbage line\r\n"
                                "\"Gone\"=-\r\n"
                                "@=\"a \\\"b\\\" \\\\c\"\r\n"
@@ -146,6 +147,7 @@ TEST(Settings, HandWrittenFileIsReadToleratingWhatItCannotUse)
     EXPECT_FALSE(reg.ValueExists("Unterminated")); // and it does not swallow the next line
     EXPECT_EQ(reg.ReadInteger("After"), 2);
     EXPECT_FALSE(reg.ValueExists("Broken"));
+    EXPECT_FALSE(reg.ValueExists("Nine")); // more than 32 bits
     EXPECT_FALSE(reg.ValueExists("Gone"));
     EXPECT_FALSE(reg.ValueExists("Orphan"));
     EXPECT_FALSE(reg.ValueExists("Foreign"));

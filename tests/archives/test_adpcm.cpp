@@ -5,6 +5,7 @@
 
 #include "archives/uXboxAdpcmDecoder.h"
 #include "platform/Stream.h"
+#include "support/SoundSamples.h"
 
 namespace {
 
@@ -288,9 +289,9 @@ TEST(AdpcmDecoder, LargeInputDecodesAcrossReadChunks)
     }
 }
 
-TEST(AdpcmDecoder, BlocksDecodeAsTheSingleStepsDo)
+TEST(AdpcmDecoder, RandomBlocksDecodeAsAnIndependentImaDecoder)
 {
-    // random blocks (every step index and code) decoded whole against DecodeNibble sample by sample
+    // random blocks (every step index and code), whole, against a plain IMA decoder written apart
     for (int channels : {1, 2}) {
         std::vector<uint8_t> input(38, 0);
         uint32_t x = 7u + channels;
@@ -300,30 +301,10 @@ TEST(AdpcmDecoder, BlocksDecodeAsTheSingleStepsDo)
             input.push_back(static_cast<uint8_t>(next() >> 16));
         TMemoryStream out;
         const auto s = DecodeAll(input, static_cast<int16_t>(channels), 0, static_cast<int64_t>(input.size()), out);
-        ASSERT_EQ(s.size(), size_t(blocks) * 65 * channels);
-
-        TXboxAdpcmDecoder ref(static_cast<int16_t>(channels));
-        size_t k = 0;
-        for (int b = 0; b < blocks; ++b) {
-            const uint8_t* block = input.data() + 38 + b * 36 * channels;
-            ChannelState st[2];
-            for (int c = 0; c < channels; ++c) {
-                st[c].Predictor = static_cast<int16_t>(block[4 * c] | block[4 * c + 1] << 8);
-                st[c].StepIndex = std::min<int>(block[4 * c + 2], 88);
-                st[c].StepSize = AdpcmStepTable[st[c].StepIndex];
-                ASSERT_EQ(s[k++], st[c].Predictor);
-            }
-            for (int g = 0; g < 8; ++g) {
-                int16_t got[2][8];
-                for (int c = 0; c < channels; ++c) {
-                    const uint8_t* p = block + 4 * channels + (g * channels + c) * 4;
-                    for (int n = 0; n < 8; ++n)
-                        got[c][n] = ref.DecodeNibble(static_cast<uint8_t>((p[n / 2] >> (4 * (n % 2))) & 15), st[c]);
-                }
-                for (int n = 0; n < 8; ++n)
-                    for (int c = 0; c < channels; ++c)
-                        ASSERT_EQ(s[k++], got[c][n]) << "block " << b << " group " << g;
-            }
-        }
+        const auto expected = DecodeXboxAdpcmReference(std::vector<uint8_t>(input.begin() + 38, input.end()), channels);
+        ASSERT_EQ(expected.size(), size_t(blocks) * 65 * channels);
+        ASSERT_EQ(s.size(), expected.size());
+        for (size_t k = 0; k < s.size(); ++k)
+            ASSERT_EQ(s[k], expected[k]) << "channels " << channels << ", sample " << k;
     }
 }

@@ -250,6 +250,20 @@ TEST_F(BankTest, ScanWithoutMatchByVersion)
         const int64_t size = int64_t(bytes.size());
         EXPECT_EQ(bf.Entries[0].Offset, version == 2 ? size : p0 + 4);
     }
+    // A value equal to the file size already stops a version-2 scan; versions 1 and 3 go on and find the
+    // value that equals the bytes after it.
+    for (int version : {1, 2, 3}) {
+        SCOPED_TRACE(version);
+        BankLayout s;
+        s.version = version;
+        s.records = {InBank("a.wav", 0, 4)};
+        s.marker = 9;
+        s.afterMarker = {3, 0, 16};
+        s.data = Bytes(16, 0x44);
+        s.afterMarker[1] = int32_t(MakeSoundBank(s).size());
+        const int64_t p0 = OpenBank(s);
+        EXPECT_EQ(bf.Entries[0].Offset, version == 2 ? p0 + 4 : p0 + 12);
+    }
 }
 
 TEST_F(BankTest, CountsBeyondTheFileEndAtItsEnd)

@@ -188,6 +188,8 @@ TEST(BinLoad, HeaderFoundAtTheVeryEndHasNoData)
     PutU32(f, 0xC3);
     ASSERT_TRUE(t.Load(f));
     ASSERT_EQ(t.bin.Count, 2);
+    // Found in the last window: the entry starts at the header itself, not one past the window.
+    EXPECT_EQ(t.bin.Blocks[1].Offset, static_cast<int32_t>(f.size() - 12));
     EXPECT_EQ(t.bin.Blocks[1].Key, 0xC3u);
     EXPECT_EQ(t.bin.Blocks[1].Size, 100u);
     EXPECT_EQ(t.bin.Blocks[1].DataCount, 0u);
@@ -432,18 +434,19 @@ TEST(BinDump, GameObjectNamesStayInsideTheCurrentFolder)
     GameObjectSpec evil;
     evil.name = "..\\..\\escape";
     ASSERT_TRUE(t.Load(ExpandedBin({{0x1, GameObjectData(go)}, {0x2, GameObjectData(evil)}, {TerminatorKey, TerminatorData()}})));
+    // The current folder lies two levels down in the test's own folder, so the place a climbing name would
+    // reach is the test's own too.
     const auto old = std::filesystem::current_path();
-    std::filesystem::create_directory(t.dir.path() / "work");
-    std::filesystem::current_path(t.dir.path() / "work");
-    std::filesystem::create_directory("__");
-    std::filesystem::create_directory("__/__");
+    const auto work = t.dir.path() / "up" / "work";
+    std::filesystem::create_directories(work / "__" / "__");
+    std::filesystem::current_path(work);
     t.bin.ExtractBlock(0);
     t.bin.ExtractBlock(1);
     std::filesystem::current_path(old);
     EXPECT_EQ(t.bin.Blocks[0].Name, "Chair");
-    EXPECT_EQ(ReadFileBytes(t.dir.file("work/Chair")).size(), 12u + t.bin.Blocks[0].Size);
-    EXPECT_FALSE(std::filesystem::exists(t.dir.path().parent_path() / "escape"));
-    EXPECT_TRUE(std::filesystem::exists(t.dir.path() / "work/__/__/escape"));
+    EXPECT_EQ(ReadFileBytes((work / "Chair").string()).size(), 12u + t.bin.Blocks[0].Size);
+    EXPECT_FALSE(std::filesystem::exists(t.dir.path() / "escape"));
+    EXPECT_TRUE(std::filesystem::exists(work / "__/__/escape"));
 }
 
 TEST(BinDump, CutBlockIsWrittenAsFarAsTheFileHoldsIt)

@@ -12,6 +12,7 @@ TEST(SafeJoin, StoredNamesStayInsideTheBase)
     EXPECT_EQ(SafeJoin(base, "..\\..\\etc\\passwd"), fs::path("/data/out/__/__/etc/passwd"));
     EXPECT_EQ(SafeJoin(base, "\\root.txt"), fs::path("/data/out/root.txt"));
     EXPECT_EQ(SafeJoin(base, "C:\\Windows\\x.dll"), fs::path("/data/out/C/Windows/x.dll"));
+    EXPECT_EQ(SafeJoin(base, "sfx\\C:\\x.wav"), fs::path("/data/out/sfx/C:/x.wav")); // no drive letter there
     EXPECT_EQ(SafeJoin(base, "./x/./y"), fs::path("/data/out/x/y"));
     EXPECT_EQ(SafeJoin(base, ""), fs::path("/data/out/_"));
     EXPECT_EQ(SafeJoin(base, "\\\\"), fs::path("/data/out/_"));

@@ -5,10 +5,11 @@
 #include <random>
 #include <stdexcept>
 
-TempDir::TempDir()
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+
+TempDir::TempDir(const std::filesystem::path& base)
 {
     std::random_device rd;
-    const auto base = std::filesystem::temp_directory_path();
     for (int i = 0; i < 100; ++i) {
         auto p = base / ("tarvesh-test-" + std::to_string(rd()));
         if (std::filesystem::create_directory(p)) {

@@ -9,6 +9,8 @@
 class TempDir {
 public:
     TempDir();
+    // A fresh folder inside `base` (which must exist), e.g. a folder on another file system.
+    explicit TempDir(const std::filesystem::path& base);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -140,6 +140,13 @@ TEST(DecodeDXT5, AlphaRampsAreTruncatedAndColoursAlwaysInterpolated)
         // c0 < c1 still takes the interpolated entry, not black.
         EXPECT_EQ((C{d[p1], d[p1 + 1], d[p1 + 2]}), (C{83, 0, 165}));
     }
+
+    // a0 == a1 is the six-value table: four equal steps, then 0 and 255.
+    TMemoryStream same(Dxt5Block(100, 100, aidx, 0, 0, 0));
+    DecodeDXT5(same, d, 4, 4, 4);
+    const int flat[8] = {100, 100, 100, 100, 100, 100, 0, 255};
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(d[(static_cast<size_t>(3 - i / 4) * 4 + i % 4) * 4 + 3], flat[i % 8]) << i;
 }
 
 TEST(DecodeDXT, ClipsPartialBlocksAndSkipsEmptyImages)

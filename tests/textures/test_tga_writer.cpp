@@ -221,7 +221,10 @@ TEST(MakeTextureFromPixels, HandsTheSameImageToTheLoader)
     EXPECT_EQ(tex, 7u);
     EXPECT_TRUE(gl.asked);
     ASSERT_EQ(gl.images.size(), 1u);
-    EXPECT_EQ(gl.images[0], BuildTGA(src, 2, 2, 32, 0, false));
+    // A 32-bit TGA of 2 x 2 with 8 alpha bits, bottom up: the last source row first, bytes as stored.
+    EXPECT_EQ(gl.images[0], (Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 0x08,
+                                   0x21, 0x22, 0x23, 0x24, 0x31, 0x32, 0x33, 0x34,
+                                   0x01, 0x02, 0x03, 0x04, 0x11, 0x12, 0x13, 0x14}));
 
     TPalette pal{};
     pal[1] = 0x01020304;
