@@ -12,7 +12,7 @@ jobs=${JOBS:-$(nproc)}
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 export LIBGL_ALWAYS_SOFTWARE=1 QT_QPA_PLATFORM=xcb
-(cd build && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$jobs")
+(cd build && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure -j "$jobs")
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVESH_SANITIZE=ON >/dev/null
 cmake --build build-asan -j "$jobs"
