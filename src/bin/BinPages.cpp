@@ -336,6 +336,8 @@ void TBinPages::Extract1Click()
     const geometry::TDeferDerived defer(*Bin(), true);
     Bin()->PastEndSlotLines = kMaxSlotLines;
     for (int i : SelectedLines()) {
+        if (i >= Bin()->Count)
+            continue; // a line left from an earlier file names no block
         Bin()->AnalyzeBlock(i, false);
         Log("Extracted " + std::string(ListModel->Lines().Line(i)));
     }
