@@ -31,10 +31,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TMemoryStream source(std::vector<uint8_t>(data, data + size));
     TMemoryStream memory;
     ReserveForExpansion(source, memory);
-    const bool inMemory = ExpandBin(source, memory);
+    ExpandStatus memoryStatus, streamStatus;
+    const bool inMemory = ExpandBin(source, memory, &memoryStatus);
     SinkStream sink;
-    const bool toStream = ExpandBin(source, sink);
+    const bool toStream = ExpandBin(source, sink, &streamStatus);
     FUZZ_CHECK(inMemory == toStream, "the expansion into memory and into a stream disagree on the result");
     FUZZ_CHECK(memory.Bytes() == sink.bytes, "the expansion into memory and into a stream give other bytes");
+    FUZZ_CHECK(memoryStatus.Fault == streamStatus.Fault && memoryStatus.Chunk == streamStatus.Chunk &&
+                   memoryStatus.Offset == streamStatus.Offset && memoryStatus.Written == streamStatus.Written,
+               "the expansion into memory and into a stream stop at other places");
+    FUZZ_CHECK(memoryStatus.Written == static_cast<int64_t>(sink.bytes.size()),
+               "the bytes said to be written are not those written");
+    FUZZ_CHECK(inMemory == (memoryStatus.Fault == ExpandFault::None), "the result and the reason disagree");
     return 0;
 }

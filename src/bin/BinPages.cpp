@@ -255,14 +255,17 @@ void TBinPages::Button3Click()
     input.SetPosition(0);
     input.ReadValue(a);
     input.ReadValue(b);
-    const int64_t size = input.Size();
-    if (static_cast<int64_t>(static_cast<uint32_t>(b + 8)) <= size && a > b) {
+    if (LooksCompressed(a, b, input.Size())) {
         const auto target = window_.dialogs().SaveFile(
             {kExpandedFilter, kExpandedDefaultExt, ChangeFileExt(path, ".binexpanded"), ""});
         if (!target)
             return;
-        // The result is not reported: after a failure the file keeps what was expanded before it.
-        WriteReplacing(*target, [&](TFileStream& out) { ExpandBin(input, out); });
+        // After a failure the file keeps what was expanded before it, and the warning says where it stopped.
+        ExpandStatus status;
+        bool ok = false;
+        WriteReplacing(*target, [&](TFileStream& out) { ok = ExpandBin(input, out, &status); });
+        if (!ok)
+            window_.dialogs().Warning(ExpandFailureText(status));
         return;
     }
     if (!ConvertRawImage(path, input))
@@ -333,6 +336,8 @@ void TBinPages::Extract1Click()
     const geometry::TDeferDerived defer(*Bin(), true);
     Bin()->PastEndSlotLines = kMaxSlotLines;
     for (int i : SelectedLines()) {
+        if (i >= Bin()->Count)
+            continue; // a line left from an earlier file names no block
         Bin()->AnalyzeBlock(i, false);
         Log("Extracted " + std::string(ListModel->Lines().Line(i)));
     }

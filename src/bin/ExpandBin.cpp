@@ -4,6 +4,7 @@
 #include <lzo/lzo1x.h>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "bin/LargeBuffer.h"
@@ -34,8 +35,10 @@ struct RawBuffer {
 };
 
 // Expands straight into a memory destination whose reserved capacity already holds the chunk, saving a copy.
-// False (nothing done) when the chunk is left to the general path.
-bool ExpandInPlace(TMemoryStream& dest, const uint8_t* packed, uint32_t packedSize, uint64_t capacity, bool& done)
+// False (nothing done) when the chunk is left to the general path. On a status other than OK the position stays
+// where the chunk began, and the caller cuts the destination back there.
+bool ExpandInPlace(TMemoryStream& dest, const uint8_t* packed, uint32_t packedSize, uint64_t capacity, int& result,
+                   lzo_uint& produced)
 {
     std::vector<uint8_t>& bytes = dest.Bytes();
     const uint64_t pos = static_cast<uint64_t>(dest.Position());
@@ -45,13 +48,14 @@ bool ExpandInPlace(TMemoryStream& dest, const uint8_t* packed, uint32_t packedSi
     const size_t oldSize = bytes.size();
     if (pos + capacity > oldSize)
         bytes.resize(static_cast<size_t>(pos + capacity));
-    lzo_uint produced = static_cast<lzo_uint>(capacity);
-    lzo1x_decompress_safe(packed, packedSize, bytes.data() + pos, &produced, nullptr);
+    produced = static_cast<lzo_uint>(capacity);
+    result = lzo1x_decompress_safe(packed, packedSize, bytes.data() + pos, &produced, nullptr);
+    if (result != LZO_E_OK)
+        return true;
     produced = std::min<lzo_uint>(produced, static_cast<lzo_uint>(capacity));
     const size_t end = static_cast<size_t>(pos + produced);
     bytes.resize(std::max(oldSize, end));
     dest.SetPosition(static_cast<int64_t>(end));
-    done = produced == 0;
     return true;
 }
 
@@ -89,44 +93,80 @@ void ReserveForExpansion(TStream& source, TMemoryStream& dest)
 
 uint64_t MaxLzoOutput(uint32_t packed) { return static_cast<uint64_t>(packed) * 256u + 512u; }
 
-bool ExpandBin(TStream& source, TStream& dest)
+bool ExpandBin(TStream& source, TStream& dest, ExpandStatus* status)
 {
     InitLzo();
     source.SetPosition(0);
     const int64_t sourceSize = source.Size();
+    const int64_t start = dest.Position();
     int64_t pos = 0;
+    uint64_t chunk = 0;
     RawBuffer in, out;
     auto* memory = dynamic_cast<TMemoryStream*>(&dest);
-    bool done = false;
 
-    for (;;) {
+    auto stop = [&](ExpandFault fault) {
+        // A memory destination ends where the failing chunk began, whichever way the chunk went.
+        if (fault != ExpandFault::None && memory && memory->Size() > memory->Position())
+            memory->SetSize(memory->Position());
+        if (status) {
+            status->Fault = fault;
+            status->Chunk = chunk;
+            status->Offset = pos;
+            status->Written = dest.Position() - start;
+        }
+        return fault == ExpandFault::None;
+    };
+
+    for (;; ++chunk) {
         BinChunkHeader h;
         if (source.Read(&h.Unpacked, 4) != 4 || source.Read(&h.Packed, 4) != 4)
-            return false; // source ends inside a chunk header
-        pos += 8;
+            return stop(ExpandFault::Truncated);
         if (h.Unpacked < h.Packed)
-            return false;
+            return stop(ExpandFault::InvalidHeader);
         if (h.Unpacked == 0)
-            return true;
-        if (static_cast<int64_t>(h.Packed) > sourceSize - pos)
-            return false; // source ends inside the packed data
-        uint8_t* packed = in.Reserve(std::max<uint32_t>(h.Packed, 1));
+            return stop(ExpandFault::None);
+        if (static_cast<int64_t>(h.Packed) > sourceSize - pos - 8)
+            return stop(ExpandFault::Truncated);
+        if (h.Packed == 0)
+            return stop(ExpandFault::BadData); // nothing to expand U bytes from
+        uint8_t* packed = in.Reserve(h.Packed);
         source.ReadBuffer(packed, h.Packed);
-        pos += h.Packed;
 
         // The declared size is trusted only as far as LZO1X could produce it from P bytes.
         const uint64_t capacity = std::min<uint64_t>(h.Unpacked, MaxLzoOutput(h.Packed));
-        if (memory && ExpandInPlace(*memory, packed, h.Packed, capacity, done)) {
-            if (done)
-                return true;
-            continue;
+        int result = LZO_E_OK;
+        lzo_uint produced = 0;
+        if (!memory || !ExpandInPlace(*memory, packed, h.Packed, capacity, result, produced)) {
+            uint8_t* expanded = out.Reserve(capacity);
+            produced = static_cast<lzo_uint>(capacity);
+            result = lzo1x_decompress_safe(packed, h.Packed, expanded, &produced, nullptr);
+            produced = std::min<lzo_uint>(produced, static_cast<lzo_uint>(capacity));
+            if (result == LZO_E_OK && produced > 0)
+                dest.WriteBuffer(expanded, static_cast<int64_t>(produced));
         }
-        uint8_t* expanded = out.Reserve(capacity);
-        lzo_uint produced = static_cast<lzo_uint>(capacity);
-        lzo1x_decompress_safe(packed, h.Packed, expanded, &produced, nullptr);
-        produced = std::min<lzo_uint>(produced, static_cast<lzo_uint>(capacity));
+        if (result != LZO_E_OK)
+            return stop(ExpandFault::BadData);
         if (produced == 0)
-            return true;
-        dest.WriteBuffer(expanded, static_cast<int64_t>(produced));
+            return stop(ExpandFault::None); // a chunk that produces nothing ends the file
+        pos += 8 + static_cast<int64_t>(h.Packed);
     }
+}
+
+std::string ExpandFailureText(const ExpandStatus& status)
+{
+    const char* reason = "";
+    switch (status.Fault) {
+    case ExpandFault::None: reason = "it ends the file"; break;
+    case ExpandFault::InvalidHeader: reason = "its header is invalid"; break;
+    case ExpandFault::Truncated: reason = "the file ends inside it"; break;
+    case ExpandFault::BadData: reason = "its data do not expand cleanly"; break;
+    }
+    return "Expansion stopped at chunk " + std::to_string(status.Chunk) + " (offset " +
+           std::to_string(status.Offset) + " in the compressed file): " + reason + ". " +
+           std::to_string(status.Written) + " bytes written.";
+}
+
+bool LooksCompressed(uint32_t first, uint32_t second, int64_t fileSize)
+{
+    return static_cast<int64_t>(static_cast<uint32_t>(second + 8)) <= fileSize && first > second;
 }

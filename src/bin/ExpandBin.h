@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class TStream;
 class TMemoryStream;
@@ -14,10 +15,35 @@ struct BinChunkHeader {
     uint32_t Packed = 0;
 };
 
+// Why an expansion stopped.
+enum class ExpandFault {
+    None,          // the end chunk was reached
+    InvalidHeader, // U < P, or an end chunk with packed bytes
+    Truncated,     // the source ends inside the chunk (its header or its packed bytes)
+    BadData,       // the packed bytes do not expand cleanly (LZO status other than OK, or no packed bytes)
+};
+
+// Where and why an expansion stopped.
+struct ExpandStatus {
+    ExpandFault Fault = ExpandFault::None;
+    uint64_t Chunk = 0;  // number of the chunk it stopped at, from 0 (with None: the end chunk)
+    int64_t Offset = 0;  // that chunk's header in the compressed file
+    int64_t Written = 0; // bytes written to the destination
+};
+
 // Expands the compressed bin file held in `source` (read from its start) and appends the expanded bytes to
 // `dest` at its current position. True when the end chunk was reached; false on an invalid chunk header
-// (U < P) or when the source ends inside a chunk. What was written before a failure stays in `dest`.
-bool ExpandBin(TStream& source, TStream& dest);
+// (U < P), when the source ends inside a chunk, or when a chunk does not expand cleanly. Nothing of the failing
+// chunk is written; what was written before it stays in `dest` (a memory destination ends there, also when it
+// held more bytes before). `status`, when given, says where it stopped.
+bool ExpandBin(TStream& source, TStream& dest, ExpandStatus* status = nullptr);
+
+// One line on a failed expansion: the chunk, its offset, the reason and the bytes written.
+std::string ExpandFailureText(const ExpandStatus& status);
+
+// Whether a file is taken as a compressed bin file by its first two u32 (A, B): the first chunk's packed size
+// is below its unpacked size and B + 8 (in 32 bits) is at most the file's size.
+bool LooksCompressed(uint32_t first, uint32_t second, int64_t fileSize);
 
 // Upper bound of what LZO1X can produce from `packed` bytes (each extension byte of a run adds at most 255).
 uint64_t MaxLzoOutput(uint32_t packed);

@@ -76,11 +76,24 @@ bool TBinFile::LoadFromFile(const std::string& fileName)
         FileName = fileName;
         if (!HeaderHasMarker()) {
             // Not expanded: expand it in memory and try again.
+            uint32_t h[2] = {0, 0};
+            Stream.SetPosition(0);
+            Stream.Read(h, 8);
+            const bool compressed = LooksCompressed(h[0], h[1], Stream.Size());
             std::vector<uint8_t>().swap(Stream.Bytes());
             Stream.SetPosition(0);
             TFileStream source(fileName, TFileStream::OpenRead);
             ReserveForExpansion(source, Stream);
-            if (!ExpandBin(source, Stream) || !HeaderHasMarker()) {
+            ExpandStatus status;
+            if (!ExpandBin(source, Stream, &status)) {
+                ReleaseAll();
+                // Every file without the marker is tried; only one taken as compressed (or one whose later
+                // chunks fail) reports where its expansion stopped.
+                if (status.Chunk > 0 || compressed)
+                    frontend_.AppendLine(MemoId::Memo3, ExpandFailureText(status));
+                return false;
+            }
+            if (!HeaderHasMarker()) {
                 ReleaseAll();
                 return false;
             }

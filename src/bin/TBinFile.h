@@ -101,8 +101,8 @@ public:
 
     void Clear();
     // Replaces the content with the named bin file, expanded or compressed. False when it is no bin file
-    // (the container is then empty). Errors of the stream layer and allocation failures propagate, leaving
-    // the container empty.
+    // (the container is then empty); a compressed file whose expansion fails logs where it stopped. Errors of
+    // the stream layer and allocation failures propagate, leaving the container empty.
     bool LoadFromFile(const std::string& fileName);
 
     // Four bytes little-endian at Stream's position; missing bytes read as 0. Advance the position.

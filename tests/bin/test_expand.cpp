@@ -18,17 +18,54 @@ Bytes Pattern(size_t n)
 struct Result {
     bool ok;
     Bytes out;
+    ExpandStatus status;
 };
 
-Result Expand(const Bytes& compressed, Bytes destPrefix = {})
+// Into memory; `reserve` makes the reservation the loader makes, so that chunks expand in place.
+Result Expand(const Bytes& compressed, Bytes destPrefix = {}, bool reserve = false)
 {
     TempDir dir;
     WriteFileBytes(dir.file("in.bin"), compressed);
     TFileStream src(dir.file("in.bin"), TFileStream::OpenRead);
     TMemoryStream dst(destPrefix);
     dst.Seek(0, SeekOrigin::End);
-    const bool ok = ExpandBin(src, dst);
-    return {ok, dst.Bytes()};
+    if (reserve)
+        ReserveForExpansion(src, dst);
+    Result r{};
+    r.ok = ExpandBin(src, dst, &r.status);
+    r.out = dst.Bytes();
+    return r;
+}
+
+// Into a file, as the unpacker writes.
+Result ExpandToFile(const Bytes& compressed)
+{
+    TempDir dir;
+    WriteFileBytes(dir.file("in.bin"), compressed);
+    Result r{};
+    {
+        TFileStream src(dir.file("in.bin"), TFileStream::OpenRead);
+        TFileStream dst(dir.file("out.bin"), TFileStream::Create);
+        r.ok = ExpandBin(src, dst, &r.status);
+    }
+    r.out = ReadFileBytes(dir.file("out.bin"));
+    return r;
+}
+
+void ExpectStop(const ExpandStatus& s, ExpandFault fault, uint64_t chunk, size_t offset, size_t written)
+{
+    EXPECT_EQ(s.Fault, fault);
+    EXPECT_EQ(s.Chunk, chunk);
+    EXPECT_EQ(s.Offset, static_cast<int64_t>(offset));
+    EXPECT_EQ(s.Written, static_cast<int64_t>(written));
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts)
+{
+    Bytes all;
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
 }
 
 } // namespace
@@ -67,6 +104,7 @@ TEST(ExpandBin, InvalidChunkHeadersFailAndKeepWhatWasWritten)
     Result r = Expand(f);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.out, first);
+    ExpectStop(r.status, ExpandFault::InvalidHeader, 1, good.size(), first.size());
 
     // End chunk whose packed size is not 0.
     f = good;
@@ -76,56 +114,103 @@ TEST(ExpandBin, InvalidChunkHeadersFailAndKeepWhatWasWritten)
     r = Expand(f);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.out, first);
+    ExpectStop(r.status, ExpandFault::InvalidHeader, 1, good.size(), first.size());
 }
 
 TEST(ExpandBin, SourceEndingInsideAChunkStops)
 {
-    const Bytes plain = Pattern(20000);
-    const Bytes chunk = CompressChunk(plain);
-    // Without an end chunk, cut in the header, and cut in the packed data.
-    for (size_t cut : {chunk.size(), chunk.size() + 3, chunk.size() - 10}) {
-        Bytes f = chunk;
-        if (cut > chunk.size())
-            f.insert(f.end(), cut - chunk.size(), 0x11);
-        else
-            f.resize(cut);
-        const Result r = Expand(f);
-        EXPECT_FALSE(r.ok) << cut;
-        if (cut >= chunk.size())
-            EXPECT_EQ(r.out, plain);
-        else
-            EXPECT_TRUE(r.out.empty());
+    const Bytes plain0 = Pattern(20000);
+    const Bytes plain1(7000, 0x5A);
+    const Bytes c0 = CompressChunk(plain0);
+    const Bytes two = Cat({c0, CompressChunk(plain1)});
+    const Bytes both = Cat({plain0, plain1});
+    struct Cut {
+        size_t size;
+        uint64_t chunk;
+        size_t offset;
+        const Bytes& kept;
+    };
+    // Without an end chunk, cut in the third header, and cut in the second chunk's packed data.
+    const Cut cuts[] = {{two.size(), 2, two.size(), both}, {two.size() + 3, 2, two.size(), both},
+                        {two.size() - 10, 1, c0.size(), plain0}};
+    for (const Cut& cut : cuts) {
+        Bytes f = two;
+        f.resize(cut.size, 0x11);
+        for (const Result& r : {Expand(f), Expand(f, {}, true), ExpandToFile(f)}) {
+            EXPECT_FALSE(r.ok) << cut.size;
+            EXPECT_EQ(r.out, cut.kept) << cut.size;
+            ExpectStop(r.status, ExpandFault::Truncated, cut.chunk, cut.offset, cut.kept.size());
+        }
     }
-    EXPECT_FALSE(Expand({}).ok);
+    const Result empty = Expand({});
+    EXPECT_FALSE(empty.ok);
+    ExpectStop(empty.status, ExpandFault::Truncated, 0, 0, 0);
 }
 
-TEST(ExpandBin, ProducedBytesAreWrittenWhateverTheStatus)
+TEST(ExpandBin, ChunkThatDoesNotExpandCleanlyEndsTheExpansion)
 {
-    // A chunk that declares more than its data yields: what LZO produced is written and the walk goes on.
-    const Bytes plain = Pattern(4000);
-    Bytes chunk = CompressChunk(plain);
-    SetU32(chunk, 0, 9000);
-    Bytes f = chunk;
-    const Bytes tail = Pattern(1000);
-    const Bytes c2 = CompressBin(tail);
-    f.insert(f.end(), c2.begin(), c2.end());
-    const Result r = Expand(f);
-    EXPECT_TRUE(r.ok);
-    Bytes expect = plain;
-    expect.insert(expect.end(), tail.begin(), tail.end());
-    EXPECT_EQ(r.out, expect);
+    const Bytes plain0 = Pattern(20000);
+    const Bytes plain1(30000, 0x42);
+    const Bytes c0 = CompressChunk(plain0);
+    const Bytes c2 = CompressBin(Pattern(1000));
 
-    // Declared size smaller than the data: output capped at U, the rest of the chunk is dropped.
-    chunk = CompressChunk(plain);
-    SetU32(chunk, 0, 1000);
-    f = chunk;
-    PutU32(f, 0);
-    PutU32(f, 0);
-    const Result r2 = Expand(f);
-    EXPECT_TRUE(r2.ok);
-    ASSERT_GT(r2.out.size(), 0u);
-    ASSERT_LE(r2.out.size(), 1000u);
-    EXPECT_TRUE(std::equal(r2.out.begin(), r2.out.end(), plain.begin()));
+    // A middle chunk whose packed bytes end in garbage instead of LZO's end marker: LZO has produced most of
+    // it when it fails. Into a file, into memory, and in place into reserved memory: only the first chunk's
+    // bytes stay.
+    Bytes c1 = CompressChunk(plain1);
+    std::fill(c1.end() - 3, c1.end(), 0xFF);
+    const Bytes damaged = Cat({c0, c1, c2});
+    for (const Result& r : {ExpandToFile(damaged), Expand(damaged), Expand(damaged, {}, true)}) {
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.out, plain0);
+        ExpectStop(r.status, ExpandFault::BadData, 1, c0.size(), plain0.size());
+    }
+    // Over an old tail past the position, the chunk expanded in place and (too large a ratio) through a
+    // buffer: either way the memory ends where the failing chunk began.
+    Bytes huge = CompressChunk(Bytes(1000000, 0x42));
+    std::fill(huge.end() - 3, huge.end(), 0xFF);
+    for (const Bytes& middle : {c1, huge}) {
+        TempDir dir;
+        WriteFileBytes(dir.file("in.bin"), Cat({c0, middle, c2}));
+        TFileStream src(dir.file("in.bin"), TFileStream::OpenRead);
+        TMemoryStream dst(Bytes(100000, 0xEE));
+        dst.SetPosition(5);
+        ReserveForExpansion(src, dst);
+        ExpandStatus s;
+        EXPECT_FALSE(ExpandBin(src, dst, &s));
+        EXPECT_EQ(dst.Bytes(), Cat({Bytes(5, 0xEE), plain0})) << middle.size();
+        EXPECT_EQ(s.Written, static_cast<int64_t>(plain0.size()));
+    }
+
+    // A chunk that declares more than its data yields expands cleanly: what LZO produced is written and the
+    // walk goes on.
+    Bytes longer = CompressChunk(plain1);
+    SetU32(longer, 0, 40000);
+    Result r = Expand(Cat({c0, longer, c2}));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.out, Cat({plain0, plain1, Pattern(1000)}));
+
+    // Declared size smaller than the data, and no packed bytes for a declared size: nothing of the chunk.
+    Bytes shorter = CompressChunk(plain1);
+    SetU32(shorter, 0, 1000);
+    Bytes empty;
+    PutU32(empty, 1000);
+    PutU32(empty, 0);
+    for (const Bytes& bad : {shorter, empty}) {
+        r = Expand(Cat({c0, bad, c2}), {}, true);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.out, plain0);
+        ExpectStop(r.status, ExpandFault::BadData, 1, c0.size(), plain0.size());
+    }
+
+    // A chunk holding only LZO's end marker produces nothing, cleanly: the expansion ends there as finished.
+    Bytes marker;
+    PutU32(marker, 1000);
+    PutU32(marker, 3);
+    marker.insert(marker.end(), {0x11, 0, 0});
+    r = Expand(Cat({c0, marker, c2}));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.out, plain0);
 }
 
 TEST(ExpandBin, HugeDeclaredSizeAllocatesOnlyWhatTheDataCanProduce)
@@ -137,8 +222,7 @@ TEST(ExpandBin, HugeDeclaredSizeAllocatesOnlyWhatTheDataCanProduce)
     f.insert(f.end(), {0x11, 0, 0, 0, 0, 0, 0, 0});
     const Result r = Expand(f);
     EXPECT_LE(r.out.size(), MaxLzoOutput(8));
-    // A zero-byte production ends the expansion as finished.
-    EXPECT_TRUE(r.ok);
+    EXPECT_FALSE(r.ok); // LZO's end marker with bytes after it
 
     // The reservation counts only chunks whose packed bytes are all present: an 11-byte file claiming 4 GiB from
     // 16 MiB of packed data reserves nothing, and neither does a cut second chunk after a whole first one.

@@ -56,6 +56,36 @@ struct Window {
     }
 };
 
+// Compressed files of `expanded` in two chunks (512 bytes, then the rest) that fail in the second chunk: one
+// whose packed bytes end in garbage instead of LZO's end marker, one cut 10 bytes short; and one whose first
+// chunk is damaged. `second` gets the second chunk's offset.
+struct FailingFiles {
+    Bytes damaged, cut, damagedFirst;
+    size_t second = 0;
+
+    explicit FailingFiles(const Bytes& expanded)
+    {
+        const Bytes c0 = CompressChunk(Bytes(expanded.begin(), expanded.begin() + 512));
+        Bytes c1 = CompressChunk(Bytes(expanded.begin() + 512, expanded.end()));
+        second = c0.size();
+        cut = c0;
+        cut.insert(cut.end(), c1.begin(), c1.end() - 10);
+        damagedFirst = c0;
+        std::fill(damagedFirst.end() - 3, damagedFirst.end(), 0xFF);
+        damagedFirst.insert(damagedFirst.end(), c1.begin(), c1.end());
+        std::fill(c1.end() - 3, c1.end(), 0xFF);
+        damaged = c0;
+        damaged.insert(damaged.end(), c1.begin(), c1.end());
+        PutU32(damaged, 0);
+        PutU32(damaged, 0);
+    }
+    std::string Stopped(const char* why) const
+    {
+        return "Expansion stopped at chunk 1 (offset " + std::to_string(second) + " in the compressed file): " +
+               why + ". 512 bytes written.";
+    }
+};
+
 } // namespace
 
 TEST(BinPages, ControlsAndPopupMenu)
@@ -147,12 +177,38 @@ TEST(BinPages, AnalyzeOtherFiles)
     t.Analyze(t.Write("Ps2_Sky.raw", Bytes(256 * 32 * 4, 0x10)));
     EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"Image file converted."}));
     EXPECT_EQ(std::filesystem::file_size(t.dir.file("Ps2_Sky.tga")), 18u + 256 * 32 * 4);
+    t.p.Memo3->clear();
 
-    // Commands on lines the empty container lacks find no block.
+    // A compressed file whose expansion fails says where it stopped before it is refused.
+    const FailingFiles failing(ExpandedBin(EveryKindBlocks()));
+    t.Analyze(t.Write("damaged.bin", failing.damaged));
+    t.Analyze(t.Write("cut.bin", failing.cut));
+    t.Analyze(t.Write("first.bin", failing.damagedFirst));
+    // Also after a first chunk that does not look compressed (100 bytes stored as one literal run, U = P).
+    Bytes stored;
+    PutU32(stored, 104);
+    PutU32(stored, 104);
+    stored.push_back(17 + 100);
+    stored.insert(stored.end(), 100, 0x77);
+    stored.insert(stored.end(), {0x11, 0, 0});
+    stored.insert(stored.end(), failing.damaged.begin() + static_cast<long>(failing.second), failing.damaged.end());
+    t.Analyze(t.Write("stored.bin", stored));
+    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{failing.Stopped("its data do not expand cleanly"),
+                             "I can't do anything with this file!", failing.Stopped("the file ends inside it"),
+                             "I can't do anything with this file!",
+                             "Expansion stopped at chunk 0 (offset 0 in the compressed file): its data do not "
+                             "expand cleanly. 0 bytes written.",
+                             "I can't do anything with this file!",
+                             "Expansion stopped at chunk 1 (offset 112 in the compressed file): its data do not "
+                             "expand cleanly. 100 bytes written.",
+                             "I can't do anything with this file!"}));
+    EXPECT_EQ(t.w.BinFile->Count, 0);
+
+    // Commands on lines the empty container lacks find no block, and say nothing.
     t.Select({0, 2});
     t.p.Memo3->clear();
     t.p.Extract1Click();
-    EXPECT_EQ(t.Memo3().size(), 2u);
+    EXPECT_TRUE(t.Memo3().empty());
     const auto before = std::distance(std::filesystem::directory_iterator(t.dir.path()), {});
     t.p.Extractdata1Click();
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.dir.path()), {}), before);
@@ -304,22 +360,25 @@ TEST(BinPages, OpenExpandsACompressedFile)
     EXPECT_EQ(t.dialogs.fileDialogs[1].filter, "Expanded data|*.binexpanded");
     EXPECT_EQ(t.dialogs.fileDialogs[1].defaultExt, "binexpanded");
     EXPECT_EQ(ReadFileBytes(t.dir.file("out.binexpanded")), expanded);
+    EXPECT_TRUE(t.dialogs.messages.empty());
 
     // Save cancelled: nothing written.
     t.dialogs.openAnswers.push_back(in);
     t.p.Button3Click();
     EXPECT_FALSE(std::filesystem::exists(t.dir.file("level.binexpanded")));
 
-    // A damaged chunk: what was expanded before it is kept.
-    Bytes damaged = CompressChunk(Bytes(5000, 0x42));
-    PutU32(damaged, 3);
-    PutU32(damaged, 9);
-    damaged.resize(damaged.size() + 9);
-    t.dialogs.openAnswers.push_back(t.Write("damaged.bin", damaged));
-    t.dialogs.saveAnswers.push_back(t.dir.file("damaged.binexpanded"));
-    t.p.Button3Click();
-    EXPECT_EQ(ReadFileBytes(t.dir.file("damaged.binexpanded")), Bytes(5000, 0x42));
-    EXPECT_TRUE(t.dialogs.messages.empty());
+    // A damaged chunk, and a file cut short: what was expanded before is kept, and a warning says where the
+    // expansion stopped.
+    const FailingFiles failing(expanded);
+    for (const Bytes* f : {&failing.damaged, &failing.cut}) {
+        t.dialogs.openAnswers.push_back(t.Write("failing.bin", *f));
+        t.dialogs.saveAnswers.push_back(t.dir.file("failing.binexpanded"));
+        t.p.Button3Click();
+        EXPECT_EQ(ReadFileBytes(t.dir.file("failing.binexpanded")), Bytes(expanded.begin(), expanded.begin() + 512));
+    }
+    EXPECT_EQ(t.dialogs.warnings, (std::vector<std::string>{failing.Stopped("its data do not expand cleanly"),
+                                      failing.Stopped("the file ends inside it")}));
+    EXPECT_EQ(t.dialogs.messages, t.dialogs.warnings);
     EXPECT_TRUE(t.Memo3().empty());
 }
 
