@@ -90,7 +90,7 @@ bool TBinFile::LoadFromFile(const std::string& fileName)
                 // Every file without the marker is tried; only one taken as compressed (or one whose later
                 // chunks fail) reports where its expansion stopped.
                 if (status.Chunk > 0 || compressed)
-                    frontend_.AppendLine(MemoId::Memo3, ExpandFailureText(status));
+                    frontend_.AppendLine(MemoId::Memo3, "! " + ExpandFailureText(status));
                 return false;
             }
             if (!HeaderHasMarker()) {

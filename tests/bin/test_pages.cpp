@@ -193,13 +193,13 @@ TEST(BinPages, AnalyzeOtherFiles)
     stored.insert(stored.end(), {0x11, 0, 0});
     stored.insert(stored.end(), failing.damaged.begin() + static_cast<long>(failing.second), failing.damaged.end());
     t.Analyze(t.Write("stored.bin", stored));
-    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{failing.Stopped("its data do not expand cleanly"),
-                             "I can't do anything with this file!", failing.Stopped("the file ends inside it"),
+    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"! " + failing.Stopped("its data do not expand cleanly"),
+                             "I can't do anything with this file!", "! " + failing.Stopped("the file ends inside it"),
                              "I can't do anything with this file!",
-                             "Expansion stopped at chunk 0 (offset 0 in the compressed file): its data do not "
+                             "! Expansion stopped at chunk 0 (offset 0 in the compressed file): its data do not "
                              "expand cleanly. 0 bytes written.",
                              "I can't do anything with this file!",
-                             "Expansion stopped at chunk 1 (offset 112 in the compressed file): its data do not "
+                             "! Expansion stopped at chunk 1 (offset 112 in the compressed file): its data do not "
                              "expand cleanly. 100 bytes written.",
                              "I can't do anything with this file!"}));
     EXPECT_EQ(t.w.BinFile->Count, 0);
