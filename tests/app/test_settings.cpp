@@ -7,6 +7,7 @@
 #include "XdgHome.h"
 #include "platform/Settings.h"
 #include "platform/Stream.h"
+#include "support/Guards.h"
 
 namespace fs = std::filesystem;
 
@@ -199,11 +200,12 @@ TEST(Settings, FifoInThePlaceOfTheFileHoldsNoSettingsAndIsNotWaitedOn)
     XdgHome home;
     fs::create_directories(home.UserFile().parent_path());
     ASSERT_EQ(mkfifo(home.UserFile().c_str(), 0600), 0);
-    alarm(10); // a read that waits for a writer fails the test instead of hanging the run
-    TRegistry reg;
-    EXPECT_FALSE(reg.OpenKey("\\K", false));
-    ASSERT_TRUE(reg.OpenKey("\\K", true)); // the store is written as a regular file in its place
-    alarm(0);
+    {
+        const HangGuard guard; // a read that waits for a writer fails the test instead of hanging the run
+        TRegistry reg;
+        EXPECT_FALSE(reg.OpenKey("\\K", false));
+        ASSERT_TRUE(reg.OpenKey("\\K", true)); // the store is written as a regular file in its place
+    }
     EXPECT_TRUE(fs::is_regular_file(home.UserFile()));
 }
 

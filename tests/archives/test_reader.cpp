@@ -7,6 +7,7 @@
 #include "archives/TBF.h"
 #include "platform/Frontend.h"
 #include "support/ArchiveWriters.h"
+#include "support/Guards.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -219,9 +220,9 @@ TEST_F(ReaderTest, EmptyFileIsFatNeedingCompanion)
 
 TEST_F(ReaderTest, ArchiveOrCompanionThatIsNotARegularFileEndsTheOpen)
 {
-    // A FIFO would hold the open until a writer came (alarm: a regression fails instead of hanging); a folder
-    // would open as an empty file.
-    alarm(10);
+    // A FIFO would hold the open until a writer came (a regression fails instead of hanging); a folder would
+    // open as an empty file.
+    const HangGuard guard;
     const auto pair = MakeFatArchive({{"a.wav", Bytes(3, 1)}});
     for (const bool fifo : {true, false}) {
         SCOPED_TRACE(fifo ? "FIFO" : "folder");
@@ -251,7 +252,6 @@ TEST_F(ReaderTest, ArchiveOrCompanionThatIsNotARegularFileEndsTheOpen)
         const std::string companion = special("music.BIG");
         EXPECT_EQ(opened(fat), "Cannot open file \"" + companion + "\". Not a regular file");
     }
-    alarm(0);
 }
 
 TEST_F(ReaderTest, FatCompanionInOtherLetterCase)

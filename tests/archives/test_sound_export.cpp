@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 #include "platform/Frontend.h"
 #include "platform/Stream.h"
 #include "support/ArchiveWriters.h"
+#include "support/Guards.h"
 #include "support/SoundSamples.h"
 #include "support/TempDir.h"
 
@@ -136,16 +136,6 @@ BFInfo AdpcmEntry(int32_t offset, int32_t size, int rate, int channels, const st
     e.BytesPerSec = 0;
     e.StreamFile = streamFile;
     return e;
-}
-
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EStreamError& e) {
-        return e.what();
-    }
-    return "no error";
 }
 
 } // namespace
@@ -318,9 +308,9 @@ TEST_F(SoundExportTest, StreamFileMissingOrNotARegularFileIsAnErrorAndLeavesNoFi
     EXPECT_THROW(WriteOgg(archive, AdpcmEntry(0, 200, 22050, 1, "gone.bin"), Target()), EStreamError);
     EXPECT_TRUE(Outputs().empty());
 
-    // A FIFO would hold the extraction until a writer came (alarm: a regression fails instead of hanging); a
-    // folder would give a file of silence.
-    alarm(10);
+    // A FIFO would hold the extraction until a writer came (a regression fails instead of hanging); a folder
+    // would give a file of silence.
+    const HangGuard guard;
     ASSERT_EQ(mkfifo(dir.file("pipe.bin").c_str(), 0600), 0);
     fs::create_directory(dir.file("folder.bin"));
     for (const std::string stream : {"pipe.bin", "folder.bin"}) {
@@ -329,17 +319,18 @@ TEST_F(SoundExportTest, StreamFileMissingOrNotARegularFileIsAnErrorAndLeavesNoFi
         EXPECT_EQ(ErrorOf([&] { WriteWave(archive, AdpcmEntry(0, 200, 22050, 1, stream), Target()); }), refused);
         EXPECT_EQ(ErrorOf([&] { WriteOgg(archive, AdpcmEntry(0, 200, 22050, 1, stream), Target()); }), refused);
     }
-    alarm(0);
     EXPECT_TRUE(Outputs().empty());
 }
 
 TEST_F(SoundExportTest, NamesFromTheBankStayInsideItsFolder)
 {
+    // The bank's folder lies inside the test's own, so the folder a climbing name would reach is the test's too.
     auto& archive = Bank(std::vector<uint8_t>(64, 3));
-    const fs::path outside = dir.path().parent_path() / "escaped_sound.wav";
-    fs::remove(outside);
-    ASSERT_TRUE(WriteWave(archive, PcmEntry(0, 16, 8000, 1, "..\\escaped_sound.wav"), Target()));
-    ASSERT_TRUE(WriteWave(archive, PcmEntry(0, 16, 8000, 1, "\\abs.wav"), Target()));
+    fs::create_directories(dir.path() / "bank");
+    const TSoundTarget target(dir.path() / "bank", "Bank.sb0", ui);
+    const fs::path outside = dir.path() / "escaped_sound.wav";
+    ASSERT_TRUE(WriteWave(archive, PcmEntry(0, 16, 8000, 1, "..\\escaped_sound.wav"), target));
+    ASSERT_TRUE(WriteWave(archive, PcmEntry(0, 16, 8000, 1, "\\abs.wav"), target));
     EXPECT_FALSE(fs::exists(outside));
     for (const auto& f : Outputs())
         EXPECT_EQ(f.find(".."), std::string::npos) << f;

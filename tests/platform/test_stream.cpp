@@ -13,25 +13,10 @@
 #include "platform/Frontend.h"
 #include "platform/OutputFile.h"
 #include "platform/Stream.h"
+#include "support/Guards.h"
 #include "support/TempDir.h"
 
 namespace {
-
-// An open that waits (on a FIFO without a writer) ends the test process instead of hanging the run.
-struct HangGuard {
-    HangGuard() { alarm(10); }
-    ~HangGuard() { alarm(0); }
-};
-
-std::string ErrorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const EStreamError& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 } // namespace
 
