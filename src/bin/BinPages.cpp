@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "app/Tmox.h"
 #include "bin/BlockAnalysis.h"
@@ -21,6 +22,7 @@
 #include "bin/RawImage.h"
 #include "models/FloatFormat.h"
 #include "models/WorldData.h"
+#include "platform/OutputFile.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -61,8 +63,9 @@ QAction* MakeItem(QMenu* menu, QWidget* owner, const char* name, const char* cap
     return a;
 }
 
-// Writes through a temporary file in the same folder, renamed over the target at the end; on failure the
-// temporary file is removed and the error goes on.
+// Writes a new temporary file in the same folder (whatever lay at its name, a link or a FIFO say, is removed
+// first, never written through), renamed over the target at the end; on failure the temporary file is removed
+// and the error goes on.
 template <typename Body>
 void WriteReplacing(const std::string& path, Body body)
 {
@@ -71,9 +74,9 @@ void WriteReplacing(const std::string& path, Body body)
     const std::string temp = path + ".part";
     try {
         {
-            TFileStream out(temp, TFileStream::Create);
-            body(out);
-            out.Close();
+            const std::unique_ptr<TFileStream> out = CreateOutputFile(temp, TFileIds(), false);
+            body(*out);
+            out->Close();
         }
         std::filesystem::rename(temp, path);
     } catch (...) {

@@ -512,7 +512,9 @@ void WriteFileAtomically(const fs::path& target, const std::string& content)
             throw EStreamError("Cannot create folder " + dir.string() + ": " + ec.message());
     }
     const fs::path tmp = dir / ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()));
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A new file: whatever lies at the temporary name (a link, a FIFO) is removed, never written through.
+    ::unlink(tmp.c_str());
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
         throw EStreamError("Cannot create file " + path.string() + ": " + std::strerror(errno));
     auto fail = [&](int err) {

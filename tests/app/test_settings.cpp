@@ -200,8 +200,11 @@ TEST(Settings, FifoInThePlaceOfTheFileHoldsNoSettingsAndIsNotWaitedOn)
     XdgHome home;
     fs::create_directories(home.UserFile().parent_path());
     ASSERT_EQ(mkfifo(home.UserFile().c_str(), 0600), 0);
+    // One at the save's temporary name too: it is replaced, not opened.
+    const fs::path temp = home.UserFile().parent_path() / (".HKEY_CURRENT_USER.reg.tmp" + std::to_string(getpid()));
+    ASSERT_EQ(mkfifo(temp.c_str(), 0600), 0);
     {
-        const HangGuard guard; // a read that waits for a writer fails the test instead of hanging the run
+        const HangGuard guard; // an open that waits for the other end fails the test instead of hanging the run
         TRegistry reg;
         EXPECT_FALSE(reg.OpenKey("\\K", false));
         ASSERT_TRUE(reg.OpenKey("\\K", true)); // the store is written as a regular file in its place

@@ -310,9 +310,14 @@ TEST(BinPages, SaveList)
         expect += t.Line(i) + "\r\n";
     EXPECT_EQ(std::string(saved.begin(), saved.end()), expect);
 
+    // A link at the temporary name is replaced, not written through.
+    WriteFileBytes(t.dir.file("victim"), Bytes{1, 2, 3});
+    std::filesystem::create_symlink(t.dir.file("victim"), t.dir.file("other.txt.part"));
     t.dialogs.inputAnswers.push_back(t.dir.file("other.txt"));
     t.p.List1Click();
     EXPECT_EQ(ReadFileBytes(t.dir.file("other.txt")), saved);
+    EXPECT_EQ(ReadFileBytes(t.dir.file("victim")), (Bytes{1, 2, 3}));
+    EXPECT_FALSE(std::filesystem::exists(t.dir.file("other.txt.part")));
 
     t.dialogs.inputAnswers.push_back(std::string());
     EXPECT_THROW(t.p.List1Click(), EStreamError);
