@@ -223,46 +223,36 @@ TEST_F(BankTest, ScanWithoutMatchByVersion)
             w.I32(x);
         return w.b;
     };
-    // A value not less than the file size stops a version-2 scan (base after the marker + 4); versions 1 and 3
-    // scan on to the end, where the last value (1) is small: the base is the end of the file.
-    for (int version : {1, 2, 3}) {
-        SCOPED_TRACE(version);
+    constexpr int32_t kFileSize = -1; // stands for the size of the bank being made
+    // The data base found in a bank with these values after the marker and this data; p0 is the position after
+    // the marker.
+    auto base = [&](int version, std::vector<int32_t> afterMarker, Bytes data, int64_t& p0) {
         BankLayout s;
         s.version = version;
         s.records = {InBank("a.wav", 0, 4)};
         s.marker = 9;
-        s.afterMarker = {3, 0x7FFFFFF0, 7};
-        s.data = ints({1, 1, 1, 1});
-        const int64_t p0 = OpenBank(s);
-        const int64_t size = int64_t(bytes.size());
-        EXPECT_EQ(bf.Entries[0].Offset, version == 2 ? p0 + 4 : size);
-    }
-    // The last value at the end of the file decides for versions 1 and 3; version 2 ends at the end too.
+        s.afterMarker = std::move(afterMarker);
+        s.data = std::move(data);
+        for (int32_t& v : s.afterMarker)
+            if (v == kFileSize)
+                v = int32_t(MakeSoundBank(s).size());
+        p0 = OpenBank(s);
+        return int64_t(bf.Entries[0].Offset);
+    };
     for (int version : {1, 2, 3}) {
         SCOPED_TRACE(version);
-        BankLayout s;
-        s.version = version;
-        s.records = {InBank("a.wav", 0, 4)};
-        s.marker = 9;
-        s.afterMarker = {3};
-        s.data = ints({1, 2, version == 2 ? 5 : 0x7FFFFFF0});
-        const int64_t p0 = OpenBank(s);
-        const int64_t size = int64_t(bytes.size());
-        EXPECT_EQ(bf.Entries[0].Offset, version == 2 ? size : p0 + 4);
-    }
-    // A value equal to the file size already stops a version-2 scan; versions 1 and 3 go on and find the
-    // value that equals the bytes after it.
-    for (int version : {1, 2, 3}) {
-        SCOPED_TRACE(version);
-        BankLayout s;
-        s.version = version;
-        s.records = {InBank("a.wav", 0, 4)};
-        s.marker = 9;
-        s.afterMarker = {3, 0, 16};
-        s.data = Bytes(16, 0x44);
-        s.afterMarker[1] = int32_t(MakeSoundBank(s).size());
-        const int64_t p0 = OpenBank(s);
-        EXPECT_EQ(bf.Entries[0].Offset, version == 2 ? p0 + 4 : p0 + 12);
+        int64_t p0 = 0;
+        // A value not less than the file size stops a version-2 scan (base after the marker + 4); versions 1
+        // and 3 scan on to the end, where the last value (1) is small: the base is the end of the file.
+        int64_t found = base(version, {3, 0x7FFFFFF0, 7}, ints({1, 1, 1, 1}), p0);
+        EXPECT_EQ(found, version == 2 ? p0 + 4 : int64_t(bytes.size()));
+        // The last value at the end of the file decides for versions 1 and 3; version 2 ends at the end too.
+        found = base(version, {3}, ints({1, 2, version == 2 ? 5 : 0x7FFFFFF0}), p0);
+        EXPECT_EQ(found, version == 2 ? int64_t(bytes.size()) : p0 + 4);
+        // A value equal to the file size already stops a version-2 scan; versions 1 and 3 go on and find the
+        // value that equals the bytes after it.
+        found = base(version, {3, kFileSize, 16}, Bytes(16, 0x44), p0);
+        EXPECT_EQ(found, version == 2 ? p0 + 4 : p0 + 12);
     }
 }
 

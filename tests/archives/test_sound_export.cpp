@@ -424,12 +424,17 @@ TEST_F(SoundExportTest, EightBitPcmIsReadAsUnsignedBytes)
         data.push_back(static_cast<uint8_t>(v));
         reference.push_back((v - 128) / 128.0);
     }
-    auto& archive = Bank(data);
-    BFInfo e = PcmEntry(0, int32_t(data.size()), rate, 1, "eight.wav");
-    e.Bits = 8;
-    ASSERT_TRUE(WriteOgg(archive, e, Target()));
-    const auto d = ReadOgg(dir.path() / "eight.ogg");
-    EXPECT_EQ(d.frames, frames);
+    // Bytes of one bank entry of 8-bit samples, written as Ogg and decoded again.
+    auto encoded = [&](const std::vector<uint8_t>& bytes, int channels, const std::string& name) {
+        auto& archive = Bank(bytes);
+        BFInfo e = PcmEntry(0, int32_t(bytes.size()), rate, channels, name + ".wav");
+        e.Bits = 8;
+        EXPECT_TRUE(WriteOgg(archive, e, Target()));
+        const auto d = ReadOgg(dir.path() / (name + ".ogg"));
+        EXPECT_EQ(d.frames, frames);
+        return d;
+    };
+    const auto d = encoded(data, 1, "eight");
     ASSERT_EQ(d.pcm.size(), 2u);
     EXPECT_GT(SnrDb(reference, d.pcm[0]), 20.0);
 
@@ -437,12 +442,7 @@ TEST_F(SoundExportTest, EightBitPcmIsReadAsUnsignedBytes)
     std::vector<uint8_t> pairs;
     for (uint8_t v : data)
         pairs.insert(pairs.end(), {v, 128});
-    auto& stereoBank = Bank(pairs);
-    e = PcmEntry(0, int32_t(pairs.size()), rate, 2, "pairs.wav");
-    e.Bits = 8;
-    ASSERT_TRUE(WriteOgg(stereoBank, e, Target()));
-    const auto p = ReadOgg(dir.path() / "pairs.ogg");
-    EXPECT_EQ(p.frames, frames);
+    const auto p = encoded(pairs, 2, "pairs");
     ASSERT_EQ(p.pcm.size(), 2u);
     EXPECT_GT(SnrDb(reference, p.pcm[0]), 20.0);
     EXPECT_LT(SnrDb(reference, p.pcm[1]), 1.0);
