@@ -63,11 +63,8 @@ TFileIds KeptFiles(const BFInfo& e, const TSoundTarget& t)
 // A kind 1 entry's PCM must lie inside the bank (size 0 reads nothing); checked before the output is created.
 void CheckBankData(TStream& archive, const BFInfo& e, const TSoundTarget& t)
 {
-    if (e.Size == 0)
-        return;
-    const int64_t size = archive.Size();
-    if (e.Offset < 0 || e.Size < 0 || int64_t(e.Offset) + e.Size > size)
-        throw EStreamError(ReadPastEndText(archive.Name(), e.Size, e.Offset, size, Label(t, e)));
+    if (e.Size != 0)
+        RequireBytes(archive, e.Offset, e.Size, Label(t, e));
 }
 
 // Kind 2 source: the bank itself, or the stream file (opened for reading; a file that is not a regular file is

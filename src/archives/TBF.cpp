@@ -446,9 +446,7 @@ bool TBF::ExtractRaw(int index, const BFInfo& e)
     // before the output is created.
     const int64_t start = static_cast<int64_t>(e.Offset) + 4;
     if (e.Size > 0) {
-        const int64_t size = Stream->Size();
-        if (start < 0 || start + e.Size > size)
-            throw EStreamError(ReadPastEndText(Stream->Name(), e.Size, start, size, EntryLabel(index)));
+        RequireBytes(*Stream, start, e.Size, EntryLabel(index));
         Stream->Seek(start, SeekOrigin::Begin);
     }
     const bool written = WriteOutputFile(SafeJoin(Directory, e.Name), Sources(), [&](TFileStream& file) {

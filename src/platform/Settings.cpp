@@ -559,26 +559,13 @@ void TRegistry::Load()
         data_.Clear();
         return;
     }
-    std::string why;
-    const int fd = OpenRegularFile(file_.string(), why);
-    if (fd < 0)
-        throw ERegistryException("Cannot read settings file " + file_.string() + ": " + why);
-    std::string text;
-    char buf[1 << 14];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const int err = errno;
-            ::close(fd);
-            throw ERegistryException("Cannot read settings file " + file_.string() + ": " + std::strerror(err));
-        }
-        if (n == 0)
-            break;
-        text.append(buf, static_cast<size_t>(n));
+    TMemoryStream whole;
+    try {
+        whole.LoadFromFile(file_.string());
+    } catch (const EStreamError& e) {
+        throw ERegistryException("Cannot read settings file " + file_.string() + ": " + e.what());
     }
-    ::close(fd);
+    const std::string text(whole.Bytes().begin(), whole.Bytes().end());
     data_.Parse(text, RootKeyName(root_));
 }
 

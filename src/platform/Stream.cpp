@@ -24,6 +24,13 @@ std::string ReadPastEndText(const std::string& name, int64_t count, int64_t offs
            ", the file holds " + std::to_string(size) + " bytes.";
 }
 
+void RequireBytes(TStream& stream, int64_t offset, int64_t count, const std::string& entry)
+{
+    const int64_t size = stream.Size();
+    if (offset < 0 || count < 0 || offset + count > size)
+        throw EStreamError(ReadPastEndText(stream.Name(), count, offset, size, entry));
+}
+
 std::string TStream::ReadErrorText(int64_t count, int64_t got, int64_t start)
 {
     if (const int error = LastError())
@@ -79,6 +86,11 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count)
 
 // ---- input files ----
 
+namespace {
+
+// Opens an input file for reading without blocking on a FIFO or a device. The descriptor (close-on-exec, in
+// blocking mode), or -1 with `why` set: the system's reason, or "Not a regular file" for anything but a regular
+// file (the path names a folder, FIFO, socket or device; links are followed).
 int OpenRegularFile(const std::string& path, std::string& why)
 {
     // A device is not even opened (opening some of them acts); a name that is swapped for another kind of file
@@ -108,6 +120,8 @@ int OpenRegularFile(const std::string& path, std::string& why)
         return fail(std::strerror(errno));
     return fd;
 }
+
+} // namespace
 
 // ---- TFileStream ----
 

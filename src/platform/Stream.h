@@ -71,6 +71,8 @@ protected:
 // 'entry "ENTRY" needs COUNT bytes ...': what a read that runs past the end of a file could not get.
 std::string ReadPastEndText(const std::string& name, int64_t count, int64_t offset, int64_t size,
                             const std::string& entry = {});
+// Raises that error unless the stream holds `count` bytes at `offset` (a negative offset or count never holds).
+void RequireBytes(TStream& stream, int64_t offset, int64_t count, const std::string& entry = {});
 
 // Buffered file stream. Opening a missing file, or one that cannot be created, raises EStreamError. OpenRead
 // takes regular files only: a FIFO, device or folder is refused at once, without waiting for a writer.
@@ -115,11 +117,6 @@ private:
     std::unique_ptr<char[]> vbuf_;
     int error_ = 0; // errno of the last failed Read or Write
 };
-
-// Opens an input file for reading without blocking on a FIFO or a device. The descriptor (close-on-exec, in
-// blocking mode), or -1 with `why` set: the system's reason, or "Not a regular file" for anything but a regular
-// file (the path names a folder, FIFO, socket or device; links are followed).
-int OpenRegularFile(const std::string& path, std::string& why);
 
 // Stream over an owned, growable byte array.
 class TMemoryStream : public TStream {

@@ -29,13 +29,6 @@ uint32_t Le32(const uint8_t* p)
            (static_cast<uint32_t>(p[3]) << 24);
 }
 
-// The pixel data of an image need `count` bytes from the stream's position, more than it holds.
-[[noreturn]] void ReadError(TStream& s, uint64_t count)
-{
-    const int64_t n = static_cast<int64_t>(std::min<uint64_t>(count, INT64_MAX));
-    throw EStreamError(ReadPastEndText(s.Name(), n, s.Position(), s.Size()));
-}
-
 // Unpack state for tightly packed rows, put back as it was afterwards.
 class PackedRows {
 public:
@@ -145,16 +138,14 @@ bool LoadTgaStream(TStream& Stream, uint32_t& Texture, bool Mipmaps, bool Compre
     std::vector<uint8_t> pixels;
 
     if (imageType == 2) {
-        if (static_cast<uint64_t>(avail) < n)
-            ReadError(Stream, n); // checked before the buffer is made
+        RequireBytes(Stream, Stream.Position(), static_cast<int64_t>(n)); // before the buffer is made
         pixels.resize(n);
         Stream.ReadBuffer(pixels.data(), static_cast<int64_t>(n));
         for (uint64_t i = 0; i < n; i += bpp)
             std::swap(pixels[i], pixels[i + 2]);
     } else {
         // A packet yields at most 128 pixels: data that cannot make the image is cut short.
-        if (pixelCount > 128 * static_cast<uint64_t>(avail))
-            ReadError(Stream, (pixelCount + 127) / 128);
+        RequireBytes(Stream, Stream.Position(), static_cast<int64_t>((pixelCount + 127) / 128));
         std::vector<uint8_t> packets(static_cast<size_t>(avail));
         Stream.ReadBuffer(packets.data(), avail);
         pixels.assign(n, 0);
@@ -204,8 +195,7 @@ bool LoadBmpStream(TStream& Stream, uint32_t& Texture, bool Mipmaps, bool Compre
     // At least the pixels the upload takes; the stream must hold them.
     bytes = std::max<uint64_t>(bytes, packedRow * height);
     Stream.Seek(start, SeekOrigin::Begin);
-    if (static_cast<uint64_t>(Remaining(Stream)) < bytes)
-        ReadError(Stream, bytes);
+    RequireBytes(Stream, Stream.Position(), static_cast<int64_t>(bytes));
     std::vector<uint8_t> data(bytes);
     Stream.ReadBuffer(data.data(), static_cast<int64_t>(bytes));
     if (bytes >= storedRow * height && storedRow != packedRow)
