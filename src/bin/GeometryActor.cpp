@@ -33,7 +33,8 @@ uint16_t ReadU16(TBinFile& bin)
 
 void Trace(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(MemoId::Memo2, line); }
 
-// Parts deeper than this many nested lists are not entered (the nesting is a chain of recursive loads).
+// A part lies at most this many lists deep (the nesting is a chain of recursive loads): the parts of a list
+// that lies deeper are not entered.
 constexpr size_t kMaxListDepth = 64;
 // What parts may cost beyond the bytes the stream holds.
 constexpr int64_t kAllowance = int64_t{1} << 20;
@@ -72,8 +73,8 @@ struct TActorLoad {
             geometry::Log(bin, head + count(Skipped[Cycle], "list") +
                                    "a list that contains itself is not entered again");
         if (Skipped[Depth])
-            geometry::Log(bin, head + count(Skipped[Depth], "part") + "lists nest no deeper than " +
-                                   std::to_string(kMaxListDepth));
+            geometry::Log(bin, head + count(Skipped[Depth], "part") + "parts lie no more than " +
+                                   std::to_string(kMaxListDepth) + " lists deep");
         if (Skipped[Parts])
             geometry::Log(bin, head + count(Skipped[Parts], "part") +
                                    "the file names its blocks again beyond what its size allows");
@@ -208,7 +209,7 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
             ++load.Skipped[TActorLoad::Cycle];
             continue;
         }
-        if (load.Chain.size() >= kMaxListDepth) {
+        if (load.Chain.size() > kMaxListDepth) {
             ++load.Skipped[TActorLoad::Depth];
             continue;
         }

@@ -164,7 +164,7 @@ std::string Skipped(uint64_t n, const std::string& what, const std::string& why)
     return "! Multiblock list: " + std::to_string(n) + " " + what + (n == 1 ? "" : "s") + " skipped, " + why;
 }
 const std::string kCycle = "a list that contains itself is not entered again";
-const std::string kDepth = "lists nest no deeper than 64";
+const std::string kDepth = "parts lie no more than 64 lists deep";
 const std::string kParts = "the file names its blocks again beyond what its size allows";
 const std::string kExports = "the exports' models would add up to more than 64 times the file's size";
 
@@ -270,15 +270,22 @@ TEST_F(ActorLoader, ListBudgetsFollowTheFileSize)
 
 TEST_F(ActorLoader, DeeplyNestedListsStop)
 {
-    // List i names list i + 1; the innermost names a mesh.
-    std::vector<BinBlockSpec> blocks;
-    for (uint32_t i = 0; i < 100; ++i)
-        blocks.push_back({0x900 + i, ListData({0x900 + i + 1})});
-    blocks.push_back({0x900 + 100, ActorData(ActorMesh(1, 0))});
-    Load(blocks);
-    bin.LoadActorGeometry(0, false, Identity(), true);
-    EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(1, "part", kDepth)});
-    EXPECT_EQ(world.ModelCount, 0u);
+    // List i names list i + 1; the innermost names a mesh, which lies as many lists deep as there are lists.
+    for (uint32_t depth : {64u, 65u, 100u}) {
+        std::vector<BinBlockSpec> blocks;
+        for (uint32_t i = 0; i < depth; ++i)
+            blocks.push_back({0x900 + i, ListData({0x900 + i + 1})});
+        blocks.push_back({0x900 + depth, ActorData(ActorMesh(1, 0))});
+        Load(blocks);
+        bin.LoadActorGeometry(0, false, Identity(), true);
+        if (depth == 64) {
+            EXPECT_TRUE(Memo3().empty()) << Memo3()[0];
+            EXPECT_EQ(world.ModelCount, 1u);
+        } else {
+            EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(1, "part", kDepth)}) << depth;
+            EXPECT_EQ(world.ModelCount, 0u) << depth;
+        }
+    }
 }
 
 TEST_F(ActorLoader, EmptyListExportsTheWorldAsItIs)
