@@ -168,6 +168,9 @@ const std::string kDepth = "parts lie no more than 64 lists deep";
 const std::string kParts = "the file names its blocks again beyond what its size allows";
 const std::string kExports = "the exports' models would add up to more than 64 times the file's size";
 
+// What the parts of a load may cost: 16 times the file's size and 1 MiB.
+uint64_t PartBudget(TBinFile& bin) { return 16 * static_cast<uint64_t>(bin.Stream.Size()) + (1u << 20); }
+
 bool EndsWith(const std::string& s, const std::string& tail)
 {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -227,23 +230,37 @@ TEST_F(ActorLoader, ListsNamedAgainLoadAgain)
     EXPECT_TRUE(EndsWith(Memo3()[0], " parts skipped, " + kParts)) << Memo3()[0];
     EXPECT_TRUE(EndsWith(Memo3()[1], " inner exports skipped, " + kExports)) << Memo3()[1];
     const uint64_t meshBytes = 12 + bin.Blocks[20].Size;
-    const uint64_t budget = static_cast<uint64_t>(bin.Stream.Size()) + (1u << 20);
     EXPECT_GT(world.ModelCount, 2u);
-    EXPECT_LT(world.ModelCount, budget / meshBytes);
+    EXPECT_LT(world.ModelCount, PartBudget(bin) / meshBytes);
     EXPECT_EQ(FaceLines(dir.file("chain.obj")), world.ModelCount);
 }
 
 TEST_F(ActorLoader, ListBudgetsFollowTheFileSize)
 {
-    // A mesh of 2000 faces named 1000 times: it loads again until the parts have cost the file's bytes and an
-    // allowance; the normals are those of every part loaded.
+    // A mesh of 2000 faces named 1000 times: it loads again until the parts have cost the budget; the normals
+    // are those of every part loaded.
     Load({{0x900, ListData(std::vector<uint32_t>(1000, 0xA1))}, {0xA1, ActorData(ActorMesh(2000, 0))}});
     bin.LoadActorGeometry(0, false, Identity(), true);
     const uint64_t partBytes = 12 + bin.Blocks[1].Size;
-    const uint64_t budget = static_cast<uint64_t>(bin.Stream.Size()) + (1u << 20);
-    EXPECT_EQ(world.ModelCount, budget / partBytes);
-    EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(1000 - budget / partBytes, "part", kParts)});
+    EXPECT_EQ(world.ModelCount, PartBudget(bin) / partBytes);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(1000 - PartBudget(bin) / partBytes, "part", kParts)});
     EXPECT_EQ(world.Normals[world.VertexCount - 1].z, 1);
+
+    // A 1.7 MB mesh named 8 times directly, and twice through an inner list: every part loads (no export is
+    // asked for: the format option selects none).
+    ui.options[OptionId::ModelFormat] = -1;
+    const Bytes large = ActorData(ActorMesh(60720, 0));
+    ASSERT_GT(large.size(), 1700000u);
+    Load({{0x900, ListData(std::vector<uint32_t>(8, 0xA1))}, {0xA1, large}});
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_TRUE(Memo3().empty());
+    EXPECT_EQ(world.ModelCount, 8u);
+    EXPECT_EQ(world.VertexCount, 8u * 60722);
+    Load({{0x900, ListData({0x901, 0x901})}, {0x901, ListData({0xA1})}, {0xA1, large}});
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_TRUE(Memo3().empty());
+    EXPECT_EQ(world.ModelCount, 2u);
+    ui.options[OptionId::ModelFormat] = 0;
 
     // Ten inner lists, each naming a mesh of a tenth of a 400 KB file: the k-th inner export writes k meshes,
     // 5.5 times the file's size in all. Every inner list exports.
