@@ -241,10 +241,20 @@ TEST_F(ActorLoader, ListBudgetsFollowTheFileSize)
     // are those of every part loaded.
     Load({{0x900, ListData(std::vector<uint32_t>(1000, 0xA1))}, {0xA1, ActorData(ActorMesh(2000, 0))}});
     bin.LoadActorGeometry(0, false, Identity(), true);
-    const uint64_t partBytes = 12 + bin.Blocks[1].Size;
+    uint64_t partBytes = 12 + bin.Blocks[1].Size;
     EXPECT_EQ(world.ModelCount, PartBudget(bin) / partBytes);
     EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(1000 - PartBudget(bin) / partBytes, "part", kParts)});
     EXPECT_EQ(world.Normals[world.VertexCount - 1].z, 1);
+
+    // A small mesh named 10,000 times: each load costs the 12 bytes of its header besides its data.
+    Bytes small = ActorData(ActorMesh(1, 0));
+    small.resize(small.size() + 300);
+    Load({{0x900, ListData(std::vector<uint32_t>(10000, 0xA1))}, {0xA1, small}});
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    partBytes = 12 + bin.Blocks[1].Size;
+    ASSERT_LT(PartBudget(bin) / partBytes, 10000u);
+    EXPECT_EQ(world.ModelCount, PartBudget(bin) / partBytes);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(10000 - PartBudget(bin) / partBytes, "part", kParts)});
 
     // A 1.7 MB mesh named 8 times directly, and twice through an inner list: every part loads (no export is
     // asked for: the format option selects none).
@@ -283,6 +293,17 @@ TEST_F(ActorLoader, ListBudgetsFollowTheFileSize)
     for (size_t i = 1; i <= 10; ++i)
         EXPECT_EQ(FaceLines(dir.file("inner" + std::to_string(i) + ".obj")), i * 1430) << i;
     EXPECT_EQ(FaceLines(dir.file("inner.obj")), 10u * 1430);
+
+    // One inner list named 100 times, naming a 10 KB mesh: the k-th inner export writes k meshes, and the sum
+    // outgrows the export budget long before the parts' budget is spent.
+    Load({{0x700, ListData(std::vector<uint32_t>(100, 0x800))}, {0x800, ListData({0xB00})},
+          {0xB00, ActorData(ActorMesh(360, 0))}});
+    ASSERT_GT(bin.Blocks[2].Size, 10000u);
+    bin.Blocks[1].Name = "again.gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_EQ(world.ModelCount, 100u);
+    ASSERT_EQ(Memo3().size(), 1u);
+    EXPECT_TRUE(EndsWith(Memo3()[0], " inner exports skipped, " + kExports)) << Memo3()[0];
 }
 
 TEST_F(ActorLoader, DeeplyNestedListsStop)
