@@ -33,10 +33,17 @@ uint16_t ReadU16(TBinFile& bin)
 
 void Trace(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(MemoId::Memo2, line); }
 
-// Parts deeper than this many nested lists are not entered (the nesting is a chain of recursive loads).
+// A part lies at most this many lists deep (the nesting is a chain of recursive loads): the parts of a list
+// that lies deeper are not entered.
 constexpr size_t kMaxListDepth = 64;
-// What parts may cost beyond the bytes the stream holds.
+// Parts cost from a budget of kPartFactor times the stream's size and kAllowance, so that a file may name a large
+// mesh again many times. A byte of a part becomes at most 10 bytes of world data (an 8-byte model header an
+// 80-byte model, a 16-byte face a 52-byte triangle, a 12-byte vertex 28 bytes with its normal and extra, a UV
+// pair 8) and about 50 more in a 3DS export (400 bytes per model): the parts of a 1 MB file hold at most
+// 170 MiB of world (twice that with the room the arrays keep to grow), under 1 GiB with that export.
+constexpr int64_t kPartFactor = 16;
 constexpr int64_t kAllowance = int64_t{1} << 20;
+static_assert(sizeof(model) <= 10 * 8 && sizeof(triangle) <= 10 * 16);
 // The export of an inner list writes the world as it stands: it costs kExportCost and the mesh bytes loaded so
 // far, from a budget of kExportFactor times the stream's size and kAllowance. A file of n inner lists, each naming
 // an n-th of its bytes in meshes, needs about (n + 1) / 2 times its size.
@@ -47,8 +54,8 @@ constexpr int64_t kExportFactor = 64;
 //  - a list is not entered while it is being loaded (one that contains itself, directly or through other lists);
 //    named again elsewhere it loads again, as a mesh named again does;
 //  - parts lie at most kMaxListDepth lists deep;
-//  - every part entered (mesh or list) costs its 12 header bytes and its data bytes from a budget of the
-//    stream's size and kAllowance: each block fits once, and blocks named again load while the budget lasts;
+//  - every part entered (mesh or list) costs its 12 header bytes and its data bytes from the part budget above:
+//    each block fits kPartFactor times, and blocks named again load while the budget lasts;
 //  - the exports of inner lists cost from the export budget above; the list the load began with always exports.
 // What these bounds skip is counted per reason, and each reason that occurred gets one line at the end.
 struct TActorLoad {
@@ -72,8 +79,8 @@ struct TActorLoad {
             geometry::Log(bin, head + count(Skipped[Cycle], "list") +
                                    "a list that contains itself is not entered again");
         if (Skipped[Depth])
-            geometry::Log(bin, head + count(Skipped[Depth], "part") + "lists nest no deeper than " +
-                                   std::to_string(kMaxListDepth));
+            geometry::Log(bin, head + count(Skipped[Depth], "part") + "parts lie no more than " +
+                                   std::to_string(kMaxListDepth) + " lists deep");
         if (Skipped[Parts])
             geometry::Log(bin, head + count(Skipped[Parts], "part") +
                                    "the file names its blocks again beyond what its size allows");
@@ -208,7 +215,7 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
             ++load.Skipped[TActorLoad::Cycle];
             continue;
         }
-        if (load.Chain.size() >= kMaxListDepth) {
+        if (load.Chain.size() > kMaxListDepth) {
             ++load.Skipped[TActorLoad::Depth];
             continue;
         }
@@ -261,7 +268,7 @@ void TBinFile::LoadActorGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool
     if (!WorldData)
         return;
     TActorLoad load;
-    load.PartBudget = Stream.Size() + kAllowance;
+    load.PartBudget = kPartFactor * Stream.Size() + kAllowance;
     load.ExportBudget = kExportFactor * Stream.Size() + kAllowance;
     LoadActor(*this, Index, Quiet, Matrix, Reset, load);
     load.LogSkipped(*this);

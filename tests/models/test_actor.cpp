@@ -164,9 +164,12 @@ std::string Skipped(uint64_t n, const std::string& what, const std::string& why)
     return "! Multiblock list: " + std::to_string(n) + " " + what + (n == 1 ? "" : "s") + " skipped, " + why;
 }
 const std::string kCycle = "a list that contains itself is not entered again";
-const std::string kDepth = "lists nest no deeper than 64";
+const std::string kDepth = "parts lie no more than 64 lists deep";
 const std::string kParts = "the file names its blocks again beyond what its size allows";
 const std::string kExports = "the exports' models would add up to more than 64 times the file's size";
+
+// What the parts of a load may cost: 16 times the file's size and 1 MiB.
+uint64_t PartBudget(TBinFile& bin) { return 16 * static_cast<uint64_t>(bin.Stream.Size()) + (1u << 20); }
 
 bool EndsWith(const std::string& s, const std::string& tail)
 {
@@ -227,23 +230,47 @@ TEST_F(ActorLoader, ListsNamedAgainLoadAgain)
     EXPECT_TRUE(EndsWith(Memo3()[0], " parts skipped, " + kParts)) << Memo3()[0];
     EXPECT_TRUE(EndsWith(Memo3()[1], " inner exports skipped, " + kExports)) << Memo3()[1];
     const uint64_t meshBytes = 12 + bin.Blocks[20].Size;
-    const uint64_t budget = static_cast<uint64_t>(bin.Stream.Size()) + (1u << 20);
     EXPECT_GT(world.ModelCount, 2u);
-    EXPECT_LT(world.ModelCount, budget / meshBytes);
+    EXPECT_LT(world.ModelCount, PartBudget(bin) / meshBytes);
     EXPECT_EQ(FaceLines(dir.file("chain.obj")), world.ModelCount);
 }
 
 TEST_F(ActorLoader, ListBudgetsFollowTheFileSize)
 {
-    // A mesh of 2000 faces named 1000 times: it loads again until the parts have cost the file's bytes and an
-    // allowance; the normals are those of every part loaded.
+    // A mesh of 2000 faces named 1000 times: it loads again until the parts have cost the budget; the normals
+    // are those of every part loaded.
     Load({{0x900, ListData(std::vector<uint32_t>(1000, 0xA1))}, {0xA1, ActorData(ActorMesh(2000, 0))}});
     bin.LoadActorGeometry(0, false, Identity(), true);
-    const uint64_t partBytes = 12 + bin.Blocks[1].Size;
-    const uint64_t budget = static_cast<uint64_t>(bin.Stream.Size()) + (1u << 20);
-    EXPECT_EQ(world.ModelCount, budget / partBytes);
-    EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(1000 - budget / partBytes, "part", kParts)});
+    uint64_t partBytes = 12 + bin.Blocks[1].Size;
+    EXPECT_EQ(world.ModelCount, PartBudget(bin) / partBytes);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(1000 - PartBudget(bin) / partBytes, "part", kParts)});
     EXPECT_EQ(world.Normals[world.VertexCount - 1].z, 1);
+
+    // A small mesh named 10,000 times: each load costs the 12 bytes of its header besides its data.
+    Bytes small = ActorData(ActorMesh(1, 0));
+    small.resize(small.size() + 300);
+    Load({{0x900, ListData(std::vector<uint32_t>(10000, 0xA1))}, {0xA1, small}});
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    partBytes = 12 + bin.Blocks[1].Size;
+    ASSERT_LT(PartBudget(bin) / partBytes, 10000u);
+    EXPECT_EQ(world.ModelCount, PartBudget(bin) / partBytes);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(10000 - PartBudget(bin) / partBytes, "part", kParts)});
+
+    // A 1.7 MB mesh named 8 times directly, and twice through an inner list: every part loads (no export is
+    // asked for: the format option selects none).
+    ui.options[OptionId::ModelFormat] = -1;
+    const Bytes large = ActorData(ActorMesh(60720, 0));
+    ASSERT_GT(large.size(), 1700000u);
+    Load({{0x900, ListData(std::vector<uint32_t>(8, 0xA1))}, {0xA1, large}});
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_TRUE(Memo3().empty());
+    EXPECT_EQ(world.ModelCount, 8u);
+    EXPECT_EQ(world.VertexCount, 8u * 60722);
+    Load({{0x900, ListData({0x901, 0x901})}, {0x901, ListData({0xA1})}, {0xA1, large}});
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_TRUE(Memo3().empty());
+    EXPECT_EQ(world.ModelCount, 2u);
+    ui.options[OptionId::ModelFormat] = 0;
 
     // Ten inner lists, each naming a mesh of a tenth of a 400 KB file: the k-th inner export writes k meshes,
     // 5.5 times the file's size in all. Every inner list exports.
@@ -266,19 +293,37 @@ TEST_F(ActorLoader, ListBudgetsFollowTheFileSize)
     for (size_t i = 1; i <= 10; ++i)
         EXPECT_EQ(FaceLines(dir.file("inner" + std::to_string(i) + ".obj")), i * 1430) << i;
     EXPECT_EQ(FaceLines(dir.file("inner.obj")), 10u * 1430);
+
+    // One inner list named 100 times, naming a 10 KB mesh: the k-th inner export writes k meshes, and the sum
+    // outgrows the export budget long before the parts' budget is spent.
+    Load({{0x700, ListData(std::vector<uint32_t>(100, 0x800))}, {0x800, ListData({0xB00})},
+          {0xB00, ActorData(ActorMesh(360, 0))}});
+    ASSERT_GT(bin.Blocks[2].Size, 10000u);
+    bin.Blocks[1].Name = "again.gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_EQ(world.ModelCount, 100u);
+    ASSERT_EQ(Memo3().size(), 1u);
+    EXPECT_TRUE(EndsWith(Memo3()[0], " inner exports skipped, " + kExports)) << Memo3()[0];
 }
 
 TEST_F(ActorLoader, DeeplyNestedListsStop)
 {
-    // List i names list i + 1; the innermost names a mesh.
-    std::vector<BinBlockSpec> blocks;
-    for (uint32_t i = 0; i < 100; ++i)
-        blocks.push_back({0x900 + i, ListData({0x900 + i + 1})});
-    blocks.push_back({0x900 + 100, ActorData(ActorMesh(1, 0))});
-    Load(blocks);
-    bin.LoadActorGeometry(0, false, Identity(), true);
-    EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(1, "part", kDepth)});
-    EXPECT_EQ(world.ModelCount, 0u);
+    // List i names list i + 1; the innermost names a mesh, which lies as many lists deep as there are lists.
+    for (uint32_t depth : {64u, 65u, 100u}) {
+        std::vector<BinBlockSpec> blocks;
+        for (uint32_t i = 0; i < depth; ++i)
+            blocks.push_back({0x900 + i, ListData({0x900 + i + 1})});
+        blocks.push_back({0x900 + depth, ActorData(ActorMesh(1, 0))});
+        Load(blocks);
+        bin.LoadActorGeometry(0, false, Identity(), true);
+        if (depth == 64) {
+            EXPECT_TRUE(Memo3().empty()) << Memo3()[0];
+            EXPECT_EQ(world.ModelCount, 1u);
+        } else {
+            EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(1, "part", kDepth)}) << depth;
+            EXPECT_EQ(world.ModelCount, 0u) << depth;
+        }
+    }
 }
 
 TEST_F(ActorLoader, EmptyListExportsTheWorldAsItIs)
