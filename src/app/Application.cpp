@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/Dialogs.h"
+#include "platform/Frontend.h"
 
 TTarveshApplication::TTarveshApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
@@ -12,15 +13,23 @@ TTarveshApplication* TTarveshApplication::Instance() { return dynamic_cast<TTarv
 
 bool TTarveshApplication::notify(QObject* receiver, QEvent* event)
 {
+    Frontend* const frontend = frontend_;
+    if (frontend)
+        frontend->BeginCommand();
     std::exception_ptr error;
+    bool result = false;
     try {
-        return QApplication::notify(receiver, event);
+        result = QApplication::notify(receiver, event);
     } catch (...) {
         error = std::current_exception();
     }
-    // The box is shown outside the handler: it runs an event loop of its own.
-    HandleException(error);
-    return false;
+    // The boxes are shown outside the handler: they run an event loop of their own. The command's lines and the
+    // report of the boxes it did not show come first (the window may have gone during the event).
+    if (frontend && frontend == frontend_)
+        RunCommand([frontend] { frontend->EndCommand(); });
+    if (error)
+        HandleException(error);
+    return result;
 }
 
 std::string ExceptionMessage(std::exception_ptr error)

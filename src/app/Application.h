@@ -7,6 +7,7 @@
 #include <string>
 
 class Dialogs;
+class Frontend;
 
 class TTarveshApplication : public QApplication {
 public:
@@ -18,6 +19,10 @@ public:
     // Where the error box is shown (the main window's dialogs); without one, errors go to stderr.
     void SetDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
     Dialogs* GetDialogs() const { return dialogs_; }
+    // The frontend whose commands the events are: each event handled outside any other is one command (the main
+    // window sets its own; null: none).
+    void SetFrontend(Frontend* frontend) { frontend_ = frontend; }
+    Frontend* GetFrontend() const { return frontend_; }
 
     // Shows the error in the standard error box.
     void HandleException(std::exception_ptr error);
@@ -26,6 +31,7 @@ public:
 
 private:
     Dialogs* dialogs_ = nullptr;
+    Frontend* frontend_ = nullptr;
 };
 
 // The text shown for an error.

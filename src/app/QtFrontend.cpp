@@ -40,69 +40,127 @@ int Selected(TTarvesh& w, const char* name, int dflt)
 }
 } // namespace
 
-void QtFrontend::AppendLine(MemoId memo, const std::string& line)
+QPlainTextEdit* QtFrontend::Memo(MemoId memo)
 {
-    auto* m = window_.findChild<QPlainTextEdit*>(MemoName(memo));
-    if (!m)
-        return;
+    QPointer<QPlainTextEdit>& m = memos_[static_cast<size_t>(memo)];
+    if (!m) {
+        m = window_.findChild<QPlainTextEdit*>(MemoName(memo));
+        // A log keeps no undo history of the lines the program appends.
+        if (m)
+            m->setUndoRedoEnabled(false);
+    }
+    return m;
+}
+
+void QtFrontend::Append(QPlainTextEdit* box, const std::string& text)
+{
+    QString lines = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     // An empty document cannot show a lone empty first line: hold it until the next line arrives.
-    QString text = QString::fromStdString(line);
-    if (m->document()->isEmpty()) {
-        if (m->property(kPendingBlank).toBool())
-            text.prepend('\n');
-        else if (text.isEmpty()) {
-            m->setProperty(kPendingBlank, true);
+    if (box->document()->isEmpty()) {
+        if (box->property(kPendingBlank).toBool())
+            lines.prepend('\n');
+        else if (lines.isEmpty()) {
+            box->setProperty(kPendingBlank, true);
             return;
         }
     }
-    m->setProperty(kPendingBlank, false);
-    m->appendPlainText(text);
+    box->setProperty(kPendingBlank, false);
+    box->appendPlainText(lines);
     // The newest line in view, also while the box's page is not shown.
-    QScrollBar* bar = m->verticalScrollBar();
+    QScrollBar* bar = box->verticalScrollBar();
     bar->setValue(bar->maximum());
+}
+
+void QtFrontend::AppendLine(MemoId memo, const std::string& line)
+{
+    if (!InCommand()) {
+        if (QPlainTextEdit* m = Memo(memo))
+            Append(m, line);
+        return;
+    }
+    Pending& p = pending_[static_cast<size_t>(memo)];
+    if (p.any)
+        p.text += '\n';
+    p.text += line;
+    p.any = true;
+    anyPending_ = true;
 }
 
 void QtFrontend::AppendLines(MemoId memo, const std::vector<std::string>& lines)
 {
-    auto* m = window_.findChild<QPlainTextEdit*>(MemoName(memo));
+    if (lines.empty())
+        return;
+    if (InCommand()) {
+        for (const std::string& line : lines)
+            AppendLine(memo, line);
+        return;
+    }
+    QPlainTextEdit* m = Memo(memo);
     if (!m)
         return;
-    // The first lines of an empty document go one by one (for its empty first line); the rest as one text,
-    // which the text box lays out once instead of once per line.
-    size_t next = 0;
-    while (next < lines.size() && m->document()->isEmpty())
-        AppendLine(memo, lines[next++]);
-    if (next == lines.size())
-        return;
-    QString text;
-    for (size_t i = next; i < lines.size(); ++i) {
-        if (i > next)
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0)
             text += '\n';
-        text += QString::fromStdString(lines[i]);
+        text += lines[i];
     }
-    m->appendPlainText(text);
-    QScrollBar* bar = m->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    Append(m, text);
+}
+
+void QtFrontend::Flush(MemoId memo)
+{
+    Pending& p = pending_[static_cast<size_t>(memo)];
+    if (!p.any)
+        return;
+    if (QPlainTextEdit* m = Memo(memo))
+        Append(m, p.text);
+    std::string().swap(p.text);
+    p.any = false;
+}
+
+void QtFrontend::FlushLines()
+{
+    if (!anyPending_)
+        return;
+    anyPending_ = false;
+    for (MemoId memo : {MemoId::Memo1, MemoId::Memo2, MemoId::Memo3})
+        Flush(memo);
 }
 
 void QtFrontend::ClearMemo(MemoId memo)
 {
-    if (auto* m = window_.findChild<QPlainTextEdit*>(MemoName(memo))) {
+    Pending& p = pending_[static_cast<size_t>(memo)];
+    std::string().swap(p.text);
+    p.any = false;
+    if (QPlainTextEdit* m = Memo(memo)) {
         m->clear();
         m->setProperty(kPendingBlank, false);
     }
 }
 
-void QtFrontend::ShowMessage(const std::string& text) { window_.dialogs().MessageBox(text); }
-
-void QtFrontend::ShowWarning(const std::string& text) { window_.dialogs().Warning(text); }
-
-void QtFrontend::MessageBox(const std::string& text, const std::string& caption)
+void QtFrontend::Message(const std::string& text)
 {
+    FlushLines();
+    window_.dialogs().MessageBox(text);
+}
+
+void QtFrontend::Warning(const std::string& text)
+{
+    FlushLines();
+    window_.dialogs().Warning(text);
+}
+
+void QtFrontend::SystemBox(const std::string& text, const std::string& caption)
+{
+    FlushLines();
     window_.dialogs().SystemMessageBox(text, caption);
 }
 
-void QtFrontend::ProcessMessages() { QApplication::processEvents(); }
+void QtFrontend::ProcessMessages()
+{
+    FlushLines();
+    QApplication::processEvents();
+}
 
 int QtFrontend::Option(OptionId id)
 {

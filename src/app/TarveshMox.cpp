@@ -66,7 +66,10 @@ int main(int argc, char** argv)
     QStringList args = QApplication::arguments();
     args.removeFirst();
     // An error in the start-up handler skips its remaining steps; the window still opens.
-    RunCommand([&] { Tarvesh.FormCreate(args); });
+    RunCommand([&] {
+        const TCommandScope command(Tarvesh.frontend()); // the start-up and the command line are one command
+        Tarvesh.FormCreate(args);
+    });
     starting = false;
     if (closeRequested) {
         Tarvesh.close(); // the ordinary close: the options are stored

@@ -53,6 +53,9 @@ TTarvesh::TTarvesh(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dia
     TabSheet5 = addPage("TabSheet5", "Display");
 
     frontend_ = std::make_unique<QtFrontend>(*this);
+    // The events the application handles are this window's commands.
+    if (auto* app = TTarveshApplication::Instance())
+        app->SetFrontend(frontend_.get());
     Explorer = std::make_unique<TExplorerPage>(*this, TabSheet1);
     BinPages = std::make_unique<TBinPages>(*this, Expander, TabSheet3);
     OptionsPage = std::make_unique<TOptionsPage>(*this, TabSheet4);
@@ -61,7 +64,11 @@ TTarvesh::TTarvesh(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dia
     setFixedSize(592, 398);
 }
 
-TTarvesh::~TTarvesh() = default;
+TTarvesh::~TTarvesh()
+{
+    if (auto* app = TTarveshApplication::Instance(); app && app->GetFrontend() == frontend_.get())
+        app->SetFrontend(nullptr);
+}
 
 void UsePointDecimalSeparator()
 {

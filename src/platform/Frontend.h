@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <map>
+#include <source_location>
 #include <string>
 #include <vector>
 
@@ -40,17 +42,67 @@ public:
             AppendLine(memo, line);
     }
     virtual void ClearMemo(MemoId memo) = 0;
-    // Modal message box with the application's caption: the text and an OK button.
-    virtual void ShowMessage(const std::string& text) = 0;
+
+    // Modal boxes. Within a command the first kMaxBoxesPerKind boxes of each kind are shown; the rest are counted
+    // and reported in one box when the command ends. A kind is the place in the code that shows the box.
+    static constexpr int kMaxBoxesPerKind = 5;
+    // A box with the application's caption: the text and an OK button.
+    void ShowMessage(const std::string& text, std::source_location kind = std::source_location::current());
     // The same as a warning.
-    virtual void ShowWarning(const std::string& text) { ShowMessage(text); }
+    void ShowWarning(const std::string& text, std::source_location kind = std::source_location::current());
     // Plain system message box with a caption of its own.
-    virtual void MessageBox(const std::string& text, const std::string& caption) = 0;
+    void MessageBox(const std::string& text, const std::string& caption,
+                    std::source_location kind = std::source_location::current());
+
     // Lets pending window messages run.
     virtual void ProcessMessages() = 0;
     // An option's current value (Booleans 0 or 1).
     virtual int Option(OptionId id) = 0;
+
+    // Commands: the outermost Begin/End pair is one command (the window makes each event it handles one); pairs
+    // inside it belong to it. Outside a command every box is shown.
+    void BeginCommand();
+    void EndCommand();
+    bool InCommand() const { return depth_ > 0; }
+
+protected:
+    virtual void Message(const std::string& text) = 0;
+    virtual void Warning(const std::string& text) { Message(text); }
+    virtual void SystemBox(const std::string& text, const std::string& caption) = 0;
+    // A command began inside the running one: a nested event loop (a box, pending messages) is running.
+    virtual void CommandNested() {}
+    // The outermost command ended (before the report of the boxes it did not show).
+    virtual void CommandEnded() {}
+
+private:
+    struct Kind {
+        const char* file;
+        uint_least32_t line;
+        int shown;
+        uint64_t more;
+        std::string first; // text of the kind's first box
+    };
+    // Counts a box of `kind`; true when it is to be shown.
+    bool Admit(const std::source_location& kind, const std::string& text);
+
+    std::vector<Kind> kinds_; // kinds seen in the running command
+    int depth_ = 0;
 };
+
+// One command for the life of the object.
+class TCommandScope {
+public:
+    explicit TCommandScope(Frontend& frontend) : frontend_(frontend) { frontend_.BeginCommand(); }
+    ~TCommandScope();
+    TCommandScope(const TCommandScope&) = delete;
+    TCommandScope& operator=(const TCommandScope&) = delete;
+
+private:
+    Frontend& frontend_;
+};
+
+// "... and 17,457 more such messages" (the number with thousands separators).
+std::string MoreMessagesText(uint64_t more);
 
 // In-memory frontend for tests: records everything, options default to the design defaults.
 class MemoryFrontend : public Frontend {
@@ -63,13 +115,13 @@ public:
     }
     void AppendLine(MemoId memo, const std::string& line) override { memos[Index(memo)].push_back(line); }
     void ClearMemo(MemoId memo) override { memos[Index(memo)].clear(); }
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void ShowWarning(const std::string& text) override
+    void Message(const std::string& text) override { messages.push_back(text); }
+    void Warning(const std::string& text) override
     {
         messages.push_back(text);
         warnings.push_back(text);
     }
-    void MessageBox(const std::string& text, const std::string& caption) override
+    void SystemBox(const std::string& text, const std::string& caption) override
     {
         messages.push_back(caption + ": " + text);
     }

@@ -13,6 +13,7 @@
 #include <clocale>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sys/resource.h>
 #include <thread>
 
@@ -25,6 +26,7 @@
 #include "app/OptionsPage.h"
 #include "archives/ExplorerPage.h"
 #include "support/ArchiveWriters.h"
+#include "support/TempDir.h"
 #include "app/Tmox.h"
 #include "platform/Settings.h"
 #include "platform/Stream.h"
@@ -324,28 +326,111 @@ TEST(Program, WritePastTheFileSizeLimitIsAnErrorNotTheEnd)
     EXPECT_FALSE(fs::exists(dir.path() / "b.bin"));
 }
 
-TEST(MainWindow, LogBoxesKeepLeadingEmptyLines)
+namespace {
+// Records what the analyzer's log shows while each box is open.
+class LogWatchingDialogs : public ScriptedDialogs {
+public:
+    QPlainTextEdit* log = nullptr;
+    std::vector<QString> logAtBox;
+    void MessageBox(const std::string& text) override
+    {
+        logAtBox.push_back(log ? log->toPlainText() : QString());
+        ScriptedDialogs::MessageBox(text);
+    }
+};
+} // namespace
+
+TEST(MainWindow, LogBoxesKeepLeadingEmptyLinesAndTheirOrderInsideACommand)
 {
     XdgHome home;
     App();
-    ScriptedDialogs dialogs;
+    LogWatchingDialogs dialogs;
     TTarvesh w(dialogs);
     auto* memo2 = w.findChild<QPlainTextEdit*>("Memo2");
     ASSERT_NE(memo2, nullptr);
     Frontend& f = w.frontend();
-    f.ClearMemo(MemoId::Memo2);
-    f.AppendLine(MemoId::Memo2, "");
-    f.AppendLine(MemoId::Memo2, "Block 00000001");
-    f.AppendLine(MemoId::Memo2, "");
-    f.AppendLine(MemoId::Memo2, "end");
-    EXPECT_EQ(memo2->toPlainText(), "\nBlock 00000001\n\nend");
-    f.ClearMemo(MemoId::Memo2);
-    f.AppendLine(MemoId::Memo2, "");
-    f.AppendLine(MemoId::Memo2, "");
-    EXPECT_EQ(memo2->toPlainText(), "\n");
-    f.ClearMemo(MemoId::Memo2);
-    f.AppendLine(MemoId::Memo2, "x");
-    EXPECT_EQ(memo2->toPlainText(), "x");
+    // Line by line outside a command, collected inside one: the boxes show the same text.
+    for (const bool command : {false, true}) {
+        SCOPED_TRACE(command);
+        std::optional<TCommandScope> scope;
+        if (command)
+            scope.emplace(f);
+        auto shown = [&] {
+            if (scope) {
+                scope.reset();
+                EXPECT_FALSE(f.InCommand());
+            }
+            QString text = memo2->toPlainText();
+            if (command)
+                scope.emplace(f);
+            return text;
+        };
+        f.ClearMemo(MemoId::Memo2);
+        f.AppendLine(MemoId::Memo2, "");
+        f.AppendLine(MemoId::Memo2, "Block 00000001");
+        f.AppendLine(MemoId::Memo2, "");
+        f.AppendLine(MemoId::Memo2, "end");
+        EXPECT_EQ(shown(), "\nBlock 00000001\n\nend");
+        f.ClearMemo(MemoId::Memo2);
+        f.AppendLine(MemoId::Memo2, "");
+        EXPECT_EQ(shown(), "");
+        f.AppendLine(MemoId::Memo2, "");
+        EXPECT_EQ(shown(), "\n");
+        f.AppendLine(MemoId::Memo2, "dropped");
+        f.ClearMemo(MemoId::Memo2);
+        f.AppendLines(MemoId::Memo2, {"x", "y"});
+        f.AppendLine(MemoId::Memo2, "z");
+        EXPECT_EQ(shown(), "x\ny\nz");
+    }
+    // Inside a command the lines wait, but a box sees every line before it.
+    dialogs.log = w.findChild<QPlainTextEdit*>("Memo3");
+    {
+        const TCommandScope command(f);
+        f.AppendLine(MemoId::Memo3, "before");
+        EXPECT_EQ(dialogs.log->toPlainText(), "");
+        f.ShowMessage("box");
+        f.AppendLine(MemoId::Memo3, "after");
+    }
+    ASSERT_EQ(dialogs.logAtBox.size(), 1u);
+    EXPECT_EQ(dialogs.logAtBox[0], "before");
+    EXPECT_EQ(dialogs.log->toPlainText(), "before\nafter");
+}
+
+TEST(MainWindow, BoxesOfOneKindAreFiveACommandAndTheRestAreCountedOnce)
+{
+    XdgHome home;
+    App();
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    TTarvesh w(dialogs);
+    w.FormCreate({});
+    // A bank of 3,000 entries of an unknown storage kind, opened by an event as a click opens it.
+    auto bank = [&](const std::string& name, int entries) {
+        BankLayout s;
+        s.version = 1;
+        for (int i = 0; i < entries; ++i) {
+            BankRecord r;
+            r.storage = 7;
+            s.records.push_back(r);
+        }
+        WriteFileBytes(dir.file(name), MakeSoundBank(s));
+        QMetaObject::invokeMethod(
+            &w, [&w, path = dir.file(name)] { w.Explorer->OpenResourceFile(path); }, Qt::QueuedConnection);
+        QCoreApplication::processEvents();
+    };
+    bank("flood.sb0", 3000);
+    EXPECT_EQ(w.Explorer->FileList->count(), 3000);
+    ASSERT_EQ(dialogs.warnings.size(), 5u);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_EQ(dialogs.warnings[size_t(k)].substr(0, 22), "[" + std::to_string(k) + "]: Unknown type 7 at");
+    ASSERT_EQ(dialogs.messages.size(), 6u);
+    EXPECT_EQ(dialogs.messages[5], dialogs.warnings[0] + "\n... and 2,995 more such messages");
+    // The next command shows its own boxes.
+    bank("two.sb0", 2);
+    EXPECT_EQ(dialogs.messages.size(), 8u);
+    EXPECT_EQ(dialogs.warnings.size(), 7u);
+    EXPECT_EQ(MoreMessagesText(1), "... and 1 more such message");
+    EXPECT_EQ(MoreMessagesText(1234567), "... and 1,234,567 more such messages");
 }
 
 TEST(MainWindow, LogBoxesFollowTheirNewestLineAlsoOnAHiddenPage)

@@ -1,0 +1,80 @@
+#include "platform/Frontend.h"
+
+#include <cstring>
+
+void Frontend::ShowMessage(const std::string& text, std::source_location kind)
+{
+    if (Admit(kind, text))
+        Message(text);
+}
+
+void Frontend::ShowWarning(const std::string& text, std::source_location kind)
+{
+    if (Admit(kind, text))
+        Warning(text);
+}
+
+void Frontend::MessageBox(const std::string& text, const std::string& caption, std::source_location kind)
+{
+    if (Admit(kind, text))
+        SystemBox(text, caption);
+}
+
+bool Frontend::Admit(const std::source_location& kind, const std::string& text)
+{
+    if (depth_ == 0)
+        return true;
+    for (Kind& k : kinds_) {
+        if (k.line != kind.line() || std::strcmp(k.file, kind.file_name()) != 0)
+            continue;
+        if (k.shown < kMaxBoxesPerKind) {
+            ++k.shown;
+            return true;
+        }
+        ++k.more;
+        return false;
+    }
+    kinds_.push_back({kind.file_name(), kind.line(), 1, 0, text});
+    return true;
+}
+
+void Frontend::BeginCommand()
+{
+    if (depth_++ > 0)
+        CommandNested();
+}
+
+void Frontend::EndCommand()
+{
+    if (depth_ == 0 || --depth_ > 0)
+        return;
+    CommandEnded();
+    std::string report;
+    for (const Kind& k : kinds_) {
+        if (k.more == 0)
+            continue;
+        if (!report.empty())
+            report += "\n\n";
+        report += k.first + "\n" + MoreMessagesText(k.more);
+    }
+    kinds_.clear();
+    if (!report.empty())
+        Message(report);
+}
+
+TCommandScope::~TCommandScope()
+{
+    try {
+        frontend_.EndCommand();
+    } catch (...) {
+        // The report of a command that is ending anyway; a failure to show it must not end the program.
+    }
+}
+
+std::string MoreMessagesText(uint64_t more)
+{
+    std::string digits = std::to_string(more);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+        digits.insert(static_cast<size_t>(i), ",");
+    return "... and " + digits + (more == 1 ? " more such message" : " more such messages");
+}
