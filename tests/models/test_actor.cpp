@@ -125,6 +125,22 @@ TEST_F(ActorLoader, PlainMeshAndOtherTypes)
     bin.LoadActorGeometry(9, false, Identity(), true);
     EXPECT_TRUE(Memo2().empty());
     EXPECT_EQ(Memo3().back(), "No data.");
+
+    // A list naming a list 229 times that names a block of type 2 229 times: within one command five of these
+    // boxes are shown and the rest reported in one more.
+    other.type = 2;
+    Load({{0x900, ListData(std::vector<uint32_t>(229, 0x901))},
+          {0x901, ListData(std::vector<uint32_t>(229, 0x12))},
+          {0x12, MeshData(other)}});
+    ui.messages.clear();
+    {
+        const TCommandScope command(ui);
+        bin.LoadActorGeometry(0, false, Identity(), true);
+        EXPECT_EQ(ui.messages.size(), 5u);
+    }
+    ASSERT_EQ(ui.messages.size(), 6u);
+    EXPECT_EQ(ui.messages[5].substr(0, ui.messages[0].size() + 9), ui.messages[0] + "\n... and ");
+    EXPECT_TRUE(ui.messages[5].ends_with(" more such messages"));
 }
 
 TEST_F(ActorLoader, MultiBlockListAppendsPartsAndExportsOnce)
