@@ -14,8 +14,22 @@ void StripNulls(std::string& s)
     s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
 }
 
-std::string NameText(const std::string& bytes)
+std::string CutName(std::string name)
 {
+    if (name.size() <= kMaxNameBytes)
+        return name;
+    size_t end = kMaxNameBytes;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
+        --end; // a UTF-8 character is kept whole or dropped
+    name.resize(end);
+    return name;
+}
+
+std::string NameText(const std::string& stored)
+{
+    if (stored.size() > kMaxNameBytes)
+        return NameText(CutName(stored)) + "...";
+    const std::string& bytes = stored;
     size_t i = 0;
     const size_t n = bytes.size();
     while (i < n) {
@@ -83,6 +97,8 @@ bool Prologue(TBinFile& bin, int32_t Index, bool Quiet, bool Reset, TGeometryLoa
             g.BaseName = DropLastChars(B.Name, 4);
         g.ExportKey = B.Key;
     }
+    // Every model of the block carries the base name: one that no file could have is cut.
+    g.BaseName = CutName(std::move(g.BaseName));
     if (g.BaseName.rfind("B_", 0) == 0) {
         Log(bin, "Mesh/Bone?" + NameText(g.BaseName));
         return false;

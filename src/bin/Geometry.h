@@ -21,9 +21,15 @@ constexpr uint32_t ActorCode = 0xC0DE2002;
 // Deletes every NUL character of s.
 void StripNulls(std::string& s);
 
+// Names longer than any file name (a Game Object may name a block with all its bytes) are cut to this many
+// bytes where they are repeated: in model names and in messages.
+constexpr size_t kMaxNameBytes = 1024;
+// The name's first kMaxNameBytes bytes at most, without a UTF-8 character cut in two.
+std::string CutName(std::string name);
+
 // A block or model name as display text: kept when valid UTF-8; a file-system name in another encoding has its
-// bytes shown as Windows-1252.
-std::string NameText(const std::string& bytes);
+// bytes shown as Windows-1252. A name longer than kMaxNameBytes is cut and ends in "...".
+std::string NameText(const std::string& stored);
 
 // What one load keeps between its steps.
 struct TGeometryLoad {

@@ -54,8 +54,9 @@ constexpr int64_t kExportFactor = 64;
 //  - a list is not entered while it is being loaded (one that contains itself, directly or through other lists);
 //    named again elsewhere it loads again, as a mesh named again does;
 //  - parts lie at most kMaxListDepth lists deep;
-//  - every part entered (mesh or list) costs its 12 header bytes and its data bytes from the part budget above:
-//    each block fits kPartFactor times, and blocks named again load while the budget lasts;
+//  - every part entered (mesh or list) costs its 12 header bytes and its data bytes from the part budget above,
+//    and a mesh the base name of each model it named once loaded: each block fits kPartFactor times, and blocks named again
+//    load while the budget lasts;
 //  - the exports of inner lists cost from the export budget above; the list the load began with always exports.
 // What these bounds skip is counted per reason, and each reason that occurred gets one line at the end.
 struct TActorLoad {
@@ -179,7 +180,13 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
 
     if (!geometry::ReadUVsModelsFaces(bin, g))
         return;
-    load.MeshBytes += bin.Held(g.Index);
+    // Each named model repeats the base name: those bytes cost from both budgets like the block's own bytes.
+    int64_t names = 0;
+    if (!g.BaseName.empty())
+        for (uint32_t i = g.ModelBase; i < W.ModelCount; ++i)
+            names += W.Models[i].TriangleCount > 0 ? static_cast<int64_t>(g.BaseName.size()) : 0;
+    load.PartBudget -= names;
+    load.MeshBytes += bin.Held(g.Index) + names;
     geometry::Finish(bin);
     if (Reset) {
         geometry::CompletePending(bin);

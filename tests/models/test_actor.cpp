@@ -1,5 +1,7 @@
 #include "models/BinFixture.h"
 
+#include "bin/Geometry.h"
+
 #include <fstream>
 
 namespace {
@@ -266,11 +268,29 @@ TEST_F(ActorLoader, ListBudgetsFollowTheFileSize)
     Bytes small = ActorData(ActorMesh(1, 0));
     small.resize(small.size() + 300);
     Load({{0x900, ListData(std::vector<uint32_t>(10000, 0xA1))}, {0xA1, small}});
+    bin.Blocks[1].Name = "mesh"; // no base name
     bin.LoadActorGeometry(0, false, Identity(), true);
     partBytes = 12 + bin.Blocks[1].Size;
     ASSERT_LT(PartBudget(bin) / partBytes, 10000u);
     EXPECT_EQ(world.ModelCount, PartBudget(bin) / partBytes);
     EXPECT_EQ(Memo3(), std::vector<std::string>{Skipped(10000 - PartBudget(bin) / partBytes, "part", kParts)});
+
+    // A mesh of 100 models whose name (as a Game Object may give it) is 100,000 bytes, named 1,000 times: each
+    // model's name is cut, and the names each part adds cost from the budget as well.
+    MeshSpec many = ActorMesh(1, 0);
+    many.models.assign(100, many.models[0]);
+    Load({{0x900, ListData(std::vector<uint32_t>(1000, 0xA1))}, {0xA1, ActorData(many)}});
+    bin.Blocks[1].Name = std::string(100000, 'n') + ".gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    partBytes = 12 + bin.Blocks[1].Size;
+    uint64_t names = 0;
+    for (uint32_t i = 0; i < world.ModelCount; ++i)
+        names += world.Models[i].Name.size();
+    EXPECT_EQ(world.Models[0].Name, std::string(kMaxNameBytes, 'n') + "0");
+    EXPECT_GT(world.ModelCount, 0u);
+    EXPECT_LE(names, PartBudget(bin));
+    EXPECT_LT(world.ModelCount / 100, PartBudget(bin) / partBytes);
+    EXPECT_EQ(ui.Lines(MemoId::Memo2)[0], "Filename      : " + std::string(kMaxNameBytes, 'n') + "...");
 
     // A 1.7 MB mesh named 8 times directly, and twice through an inner list: every part loads (no export is
     // asked for: the format option selects none).

@@ -97,6 +97,13 @@ TEST_F(GeometryLoader, BaseNamesFromBlockNames)
     bin.Blocks[2].Name = ".gao";
     bin.LoadGeometry(2, false, Identity(), true);
     EXPECT_EQ(world.Models[0].Name, "0");
+    // A name longer than any file name is cut for the models, never inside a character.
+    std::string e2;
+    for (int i = 0; i < 3000; ++i)
+        e2 += "\xC3\xA9";
+    bin.Blocks[2].Name = "a" + e2 + ".gao";
+    bin.LoadGeometry(2, false, Identity(), true);
+    EXPECT_EQ(world.Models[0].Name, "a" + e2.substr(0, kMaxNameBytes - 2) + "0");
     EXPECT_TRUE(Memo3().empty());
 }
 
