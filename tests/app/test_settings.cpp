@@ -231,7 +231,8 @@ TEST(Settings, LinkIsWrittenThroughOnlyToARegularFile)
     const fs::path real = dotfiles / "user.reg";
     WriteText(real, "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"B\"=dword:00000002\n");
     fs::create_directories(home.UserFile().parent_path());
-    fs::create_symlink(fs::path("..") / ".." / "dotfiles" / "user.reg", home.UserFile()); // relative, as dotfile tools make
+    // Relative, as dotfile tools make them.
+    fs::create_symlink(fs::path("..") / ".." / "dotfiles" / "user.reg", home.UserFile());
     {
         TRegistry reg;
         ASSERT_TRUE(reg.OpenKey("\\K", false));
