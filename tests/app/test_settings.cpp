@@ -64,6 +64,19 @@ TEST(Settings, NamesOfKeysAndValuesIgnoreCase)
     EXPECT_TRUE(reg.KeyExists("\\SOFTWARE\\dornvale\\tarvesh mox"));
     EXPECT_TRUE(reg.DeleteValue("OGGquality"));
     EXPECT_FALSE(reg.ValueExists("OggQuality"));
+
+    // The values after a deleted one are still found by name, in a fresh read too.
+    for (int i = 0; i < 4; ++i)
+        reg.WriteInteger("V" + std::to_string(i), i);
+    EXPECT_TRUE(reg.DeleteValue("v1"));
+    EXPECT_EQ(reg.GetValueNames(), (std::vector<std::string>{"V0", "V2", "V3"}));
+    EXPECT_EQ(reg.ReadInteger("V2"), 2);
+    EXPECT_EQ(reg.ReadInteger("V3"), 3);
+    reg.WriteInteger("v3", 30); // replaced in its place
+    TRegistry again;
+    again.OpenKey("Software\\Dornvale\\Tarvesh Mox", false);
+    EXPECT_EQ(again.GetValueNames(), (std::vector<std::string>{"V0", "V2", "V3"}));
+    EXPECT_EQ(again.ReadInteger("V3"), 30);
 }
 
 TEST(Settings, ReadingAnotherTypeRaisesTheRegistryError)
