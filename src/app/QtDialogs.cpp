@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -18,15 +19,54 @@ QString QtFilterFromPipes(const std::string& filter)
     return out.join(";;");
 }
 
+QString OpenDialogFileName(const QString& path, const QString& defaultExt)
+{
+    const QFileInfo info(path);
+    if (defaultExt.isEmpty() || info.fileName().contains('.') || info.exists())
+        return path;
+    return path + '.' + defaultExt;
+}
+
+namespace {
+
+QString DefaultSuffix(const FileDialogSpec& request)
+{
+    QString ext = QString::fromStdString(request.defaultExt);
+    ext.remove(QRegularExpression("^\\*?\\."));
+    return ext;
+}
+
+// QFileDialog adds its default suffix to every name without one, also to a file that exists as it is, and then
+// looks for that name. Here the suffix is set for each accepted name, from OpenDialogFileName.
+class OpenFileDialog : public QFileDialog {
+public:
+    OpenFileDialog(QWidget* parent, const QString& title, QString ext)
+        : QFileDialog(parent, title), ext_(std::move(ext))
+    {
+    }
+
+protected:
+    void accept() override
+    {
+        setDefaultSuffix(QString());
+        const QStringList chosen = selectedFiles();
+        const bool add = chosen.size() == 1 && OpenDialogFileName(chosen.front(), ext_) != chosen.front();
+        setDefaultSuffix(add ? ext_ : QString());
+        QFileDialog::accept();
+    }
+
+private:
+    QString ext_;
+};
+
+} // namespace
+
 std::optional<std::string> QtDialogs::OpenFile(const FileDialogSpec& request)
 {
-    QFileDialog dlg(parent_, QString::fromStdString(request.title));
+    OpenFileDialog dlg(parent_, QString::fromStdString(request.title), DefaultSuffix(request));
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::ExistingFile);
     dlg.setNameFilter(QtFilterFromPipes(request.filter));
-    QString ext = QString::fromStdString(request.defaultExt);
-    ext.remove(QRegularExpression("^\\*?\\."));
-    dlg.setDefaultSuffix(ext);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return std::nullopt;
     return dlg.selectedFiles().first().toStdString();
@@ -37,9 +77,7 @@ std::optional<std::string> QtDialogs::SaveFile(const FileDialogSpec& request)
     QFileDialog dlg(parent_, QString::fromStdString(request.title));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setNameFilter(QtFilterFromPipes(request.filter));
-    QString ext = QString::fromStdString(request.defaultExt);
-    ext.remove(QRegularExpression("^\\*?\\."));
-    dlg.setDefaultSuffix(ext);
+    dlg.setDefaultSuffix(DefaultSuffix(request));
     if (!request.fileName.empty())
         dlg.selectFile(QString::fromStdString(request.fileName));
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())

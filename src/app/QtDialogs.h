@@ -26,3 +26,7 @@ private:
 
 // "Desc|*.a;*.b|Desc2|*.c" -> "Desc (*.a *.b);;Desc2 (*.c)"
 QString QtFilterFromPipes(const std::string& filter);
+
+// The file an open dialog takes for a chosen path: the default extension (without the dot) is added only to a name
+// that has no extension and does not exist as it is.
+QString OpenDialogFileName(const QString& path, const QString& defaultExt);

@@ -499,9 +499,10 @@ void WriteFileAtomically(const fs::path& target, const std::string& content)
 {
     fs::path path = target;
     std::error_code ec;
-    // Write through a link to the file it names, so the link stays.
-    if (fs::is_symlink(path, ec)) {
-        fs::path resolved = fs::weakly_canonical(path, ec);
+    // A link to a regular file is written through, so the link stays (linked dotfiles). A link to anything else
+    // (a FIFO, a device, a folder, nothing) is replaced itself: its target is never touched.
+    if (fs::is_symlink(target, ec) && fs::is_regular_file(target, ec)) {
+        fs::path resolved = fs::canonical(target, ec);
         if (!ec)
             path = resolved;
     }

@@ -98,7 +98,8 @@ std::filesystem::path SettingsDirectory();
 std::string RootKeyName(TRootKey root); // "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT"
 
 // Writes a whole file through a temporary file in the same folder and a rename, creating the folder when missing;
-// raises EStreamError (naming the file and the reason) and leaves no temporary file behind on failure.
+// raises EStreamError (naming the file and the reason) and leaves no temporary file behind on failure. A link to
+// a regular file is kept and its target replaced; a link to anything else is replaced by the file.
 void WriteFileAtomically(const std::filesystem::path& path, const std::string& content);
 
 // Registry access in the manner of the window system's registry class: open a key, then read or write its values.

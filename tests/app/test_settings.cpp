@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "XdgHome.h"
@@ -62,6 +64,19 @@ TEST(Settings, NamesOfKeysAndValuesIgnoreCase)
     EXPECT_TRUE(reg.KeyExists("\\SOFTWARE\\dornvale\\tarvesh mox"));
     EXPECT_TRUE(reg.DeleteValue("OGGquality"));
     EXPECT_FALSE(reg.ValueExists("OggQuality"));
+
+    // The values after a deleted one are still found by name, in a fresh read too.
+    for (int i = 0; i < 4; ++i)
+        reg.WriteInteger("V" + std::to_string(i), i);
+    EXPECT_TRUE(reg.DeleteValue("v1"));
+    EXPECT_EQ(reg.GetValueNames(), (std::vector<std::string>{"V0", "V2", "V3"}));
+    EXPECT_EQ(reg.ReadInteger("V2"), 2);
+    EXPECT_EQ(reg.ReadInteger("V3"), 3);
+    reg.WriteInteger("v3", 30); // replaced in its place
+    TRegistry again;
+    again.OpenKey("Software\\Dornvale\\Tarvesh Mox", false);
+    EXPECT_EQ(again.GetValueNames(), (std::vector<std::string>{"V0", "V2", "V3"}));
+    EXPECT_EQ(again.ReadInteger("V3"), 30);
 }
 
 TEST(Settings, ReadingAnotherTypeRaisesTheRegistryError)
@@ -222,18 +237,50 @@ TEST(Settings, UnwritableFolderRaisesTheRegistryError)
     EXPECT_THROW(WriteFileAtomically(home.Config() / "tarveshmox" / "x", "y"), EStreamError);
 }
 
-TEST(Settings, WritingThroughALinkKeepsTheLink)
+TEST(Settings, LinkIsWrittenThroughOnlyToARegularFile)
 {
     XdgHome home;
-    const fs::path real = home.Dir().path() / "dotfiles" / "user.reg";
-    WriteText(real, "REGEDIT4\n");
+    const fs::path dotfiles = home.Dir().path() / "dotfiles";
+    const fs::path real = dotfiles / "user.reg";
+    WriteText(real, "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"B\"=dword:00000002\n");
     fs::create_directories(home.UserFile().parent_path());
-    fs::create_symlink(real, home.UserFile());
-    TRegistry reg;
-    reg.OpenKey("\\K", true);
-    reg.WriteInteger("A", 7);
+    // Relative, as dotfile tools make them.
+    fs::create_symlink(fs::path("..") / ".." / "dotfiles" / "user.reg", home.UserFile());
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("\\K", false));
+        EXPECT_EQ(reg.ReadInteger("B"), 2);
+        reg.WriteInteger("A", 7);
+    }
     EXPECT_TRUE(fs::is_symlink(home.UserFile()));
     EXPECT_NE(ReadText(real).find("\"A\"=dword:00000007"), std::string::npos);
+
+    // A link to a FIFO, a device or nothing holds no settings, and the save replaces the link, not what it
+    // names. The device is the test's own: the real /dev/null is never a target here.
+    const fs::path fifo = dotfiles / "pipe", device = dotfiles / "null", missing = dotfiles / "missing.reg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<fs::path> targets{fifo, missing};
+    if (mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+        targets.push_back(device);
+    else
+        std::fprintf(stderr, "no device node can be made here: the device case is left out\n");
+    for (const fs::path& target : targets) {
+        SCOPED_TRACE(target.string());
+        fs::remove(home.UserFile());
+        fs::create_symlink(target, home.UserFile());
+        const fs::file_status before = fs::symlink_status(target);
+        {
+            const HangGuard guard;
+            TRegistry reg;
+            EXPECT_FALSE(reg.OpenKey("\\K", false));
+            ASSERT_TRUE(reg.OpenKey("\\K", true));
+        }
+        EXPECT_FALSE(fs::is_symlink(home.UserFile()));
+        EXPECT_TRUE(fs::is_regular_file(home.UserFile()));
+        EXPECT_EQ(fs::symlink_status(target).type(), before.type());
+    }
+    // user.reg and the targets but the missing one: no temporary file was left there.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dotfiles), fs::directory_iterator()), long(targets.size()));
 }
 
 TEST(Settings, FolderFollowsXdgConfigHome)

@@ -13,14 +13,21 @@
 #include <clocale>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sys/resource.h>
 #include <thread>
 
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 #include "app/QtDialogs.h"
+#include "support/Guards.h"
+#include "support/TempDir.h"
 #include "support/TestApp.h"
 #include "XdgHome.h"
 #include "app/OptionsPage.h"
@@ -483,4 +490,50 @@ TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
     EXPECT_EQ(seen[2].icon, QMessageBox::NoIcon);
     EXPECT_EQ(seen[2].parent, nullptr);
     EXPECT_EQ(seen[2].caption, "TGA File Error");
+}
+
+TEST(OpenDialog, DefaultExtensionOnlyForANameThatDoesNotExistAsItIs)
+{
+    App();
+    TempDir dir;
+    const QString bare = QString::fromStdString(dir.file("levelnoext"));
+    const QString level = QString::fromStdString(dir.file("level"));
+    std::ofstream(dir.file("levelnoext")) << "x";
+    std::ofstream(dir.file("level.BF")) << "x";
+    EXPECT_EQ(OpenDialogFileName(bare, "BF"), bare);
+    EXPECT_EQ(OpenDialogFileName(level, "BF"), level + ".BF");
+    EXPECT_EQ(OpenDialogFileName(level + ".bin", "BF"), level + ".bin");
+    EXPECT_EQ(OpenDialogFileName(level, ""), level);
+
+    // Through the dialog itself: a name is typed and accepted; a "File not found" box is answered and recorded.
+    QtDialogs dialogs;
+    QStringList boxes;
+    QPointer<QFileDialog> dlg;
+    std::function<void()> closeWhatIsLeft = [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->accept();
+            QTimer::singleShot(0, closeWhatIsLeft);
+        } else if (dlg && dlg->isVisible()) {
+            dlg->reject();
+        }
+    };
+    const HangGuard guard; // a dialog left open fails the test instead of hanging the run
+    for (const auto& [typed, taken] : {std::pair{bare, bare}, std::pair{level, level + ".BF"}}) {
+        SCOPED_TRACE(typed.toStdString());
+        QTimer::singleShot(0, [&, typed = typed] {
+            dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(dlg);
+            QTimer::singleShot(0, closeWhatIsLeft);
+            // Typed into the name box, as a user does.
+            dlg->setDirectory(QString::fromStdString(dir.path().string()));
+            auto* name = dlg->findChild<QLineEdit*>("fileNameEdit");
+            ASSERT_TRUE(name);
+            name->setText(QFileInfo(typed).fileName());
+            QMetaObject::invokeMethod(dlg, "accept");
+        });
+        EXPECT_EQ(dialogs.OpenFile({"Data|*.bf", "BF", "", "Open"}), std::optional(taken.toStdString()));
+    }
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join('|').toStdString();
 }

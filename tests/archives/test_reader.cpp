@@ -129,8 +129,10 @@ TEST_F(ReaderTest, BigCountBeyondFileIsNotAnArchive)
     EXPECT_FALSE(bf.Open(Put("huge.bf", big)));
     EXPECT_FALSE(bf.IsOpen);
     EXPECT_EQ(bf.Stream, nullptr);
-    auto neg = MakeBigArchive(ThreeFiles(), {.countField = 0x80000000});
-    EXPECT_FALSE(bf.Open(Put("neg.bf", neg)));
+    for (const uint32_t negative : {0x80000000u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(negative);
+        EXPECT_FALSE(bf.Open(Put("neg.bf", MakeBigArchive(ThreeFiles(), {.countField = negative}))));
+    }
 }
 
 TEST_F(ReaderTest, BigCutShortGivesEmptyTrailingEntries)

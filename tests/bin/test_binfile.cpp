@@ -395,12 +395,18 @@ TEST(BinList, GameObjectLinesCarryTheName)
     Bytes exact = GameObjectData(go); // L + 1 bytes at 20 fit
     Bytes cut;
     cut.assign(exact.begin(), exact.begin() + 20 + 6); // L = 7: 8 bytes needed, 6 present
-    ASSERT_TRUE(t.Load(ExpandedBin({{0x31, exact}, {0x32, cut}, {TerminatorKey, TerminatorData()}})));
+    // L = 4 counts the name's terminator: "rock" is read, the byte after it is not, even when it is no zero.
+    go.name = "rockX";
+    Bytes unterminated = GameObjectData(go);
+    unterminated[16] = 4;
+    ASSERT_TRUE(t.Load(ExpandedBin(
+        {{0x31, exact}, {0x32, cut}, {0x33, unterminated}, {TerminatorKey, TerminatorData()}})));
     const auto lines = t.List();
     EXPECT_EQ(lines[0], "00000031 (0) - Game Object - Chair\xC3\xA9");
     EXPECT_EQ(lines[1].substr(lines[1].find(')')), ") - Game Object - ");
     EXPECT_EQ(t.bin.GameObjectName(0), "Chair\xE9");
     EXPECT_EQ(t.bin.GameObjectName(1), "");
+    EXPECT_EQ(t.bin.GameObjectName(2), "rock");
 }
 
 // ---------------------------------------------------------------- dumps

@@ -322,6 +322,13 @@ TEST(BinPages, SaveList)
     t.dialogs.inputAnswers.push_back(std::string());
     EXPECT_THROW(t.p.List1Click(), EStreamError);
     EXPECT_FALSE(std::filesystem::exists(".part"));
+
+    // A folder of that name cannot be replaced: the error goes on, the folder stays and no temporary file is left.
+    std::filesystem::create_directory(t.dir.file("folder.txt"));
+    t.dialogs.inputAnswers.push_back(t.dir.file("folder.txt"));
+    EXPECT_ANY_THROW(t.p.List1Click());
+    EXPECT_TRUE(std::filesystem::is_directory(t.dir.file("folder.txt")));
+    EXPECT_FALSE(std::filesystem::exists(t.dir.file("folder.txt.part")));
 }
 
 TEST(BinPages, ExtractAndExtractData)
@@ -385,6 +392,14 @@ TEST(BinPages, OpenExpandsACompressedFile)
                                       failing.Stopped("the file ends inside it")}));
     EXPECT_EQ(t.dialogs.messages, t.dialogs.warnings);
     EXPECT_TRUE(t.Memo3().empty());
+
+    // Expanded under the name of a folder: the error goes on and no temporary file is left.
+    std::filesystem::create_directory(t.dir.file("folder.binexpanded"));
+    t.dialogs.openAnswers.push_back(in);
+    t.dialogs.saveAnswers.push_back(t.dir.file("folder.binexpanded"));
+    EXPECT_ANY_THROW(t.p.Button3Click());
+    EXPECT_TRUE(std::filesystem::is_directory(t.dir.file("folder.binexpanded")));
+    EXPECT_FALSE(std::filesystem::exists(t.dir.file("folder.binexpanded.part")));
 }
 
 TEST(BinPages, OpenRejectsExpandedFilesAndConvertsRawImages)

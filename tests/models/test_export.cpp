@@ -406,12 +406,18 @@ TEST_F(ExportTest, ModelTooLargeFor3DSIsSkippedWithALogLine)
     }
     AddModel(w, xyz, faces, "big");
     AddModel(w, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}, "small");
+    // Exactly 65535 vertices and 65535 faces still fit.
+    xyz.resize(3 * 65535);
+    faces.resize(3 * (65535 - 2));
+    faces.insert(faces.end(), {0, 1, 2, 2, 1, 0});
+    AddModel(w, xyz, faces, "limit");
     w.Export3DS("big", "a.bin");
     ASSERT_EQ(ui.Lines(MemoId::Memo3).size(), 1u);
     EXPECT_NE(ui.Lines(MemoId::Memo3)[0].find("65535"), std::string::npos);
     const ImportedModel im = ImportModel(dir_.file("big.3DS"));
     ASSERT_TRUE(im.ok) << im.error;
-    EXPECT_EQ(im.faces, 1u);
+    EXPECT_EQ(im.meshes, 2u);
+    EXPECT_EQ(im.faces, 1u + 65535u);
 }
 
 } // namespace

@@ -71,6 +71,10 @@ TEST(FileStream, MissingFileNamesTheFileInTheError)
     } catch (const EStreamError& e) {
         EXPECT_NE(std::string(e.what()).find(missing), std::string::npos);
     }
+    // The reason is the system's: a missing name is no file of another kind.
+    const std::string why = "Cannot open file \"" + missing + "\". No such file or directory";
+    EXPECT_EQ(ErrorOf([&] { TFileStream f(missing, TFileStream::OpenRead); }), why);
+    EXPECT_EQ(ErrorOf([&] { TMemoryStream().LoadFromFile(missing); }), why);
 }
 
 TEST(FileStream, RoundTripWithSeekAndSize)

@@ -71,6 +71,7 @@ TEST(BuildTGA, HeaderAndRowOrder)
     EXPECT_EQ(img24[16], 24);
     EXPECT_EQ(img24[17], 0);
     EXPECT_EQ(Pixels(img24), (Bytes{7, 8, 9, 10, 11, 12, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(Pixels(BuildTGA(src24, 2, 2, 24, 2, true)), (Bytes{3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10}));
 
     // 8 bits: image type 2, depth 8, one byte per pixel, last row first.
     TMemoryStream src8(Bytes{1, 2, 3, 4, 5, 6});
