@@ -34,8 +34,12 @@ struct RawBuffer {
     }
 };
 
+// Whether LZO's status leaves a whole chunk: bytes after the stream's end marker (padding counted in P) are
+// no fault.
+bool Clean(int result) { return result == LZO_E_OK || result == LZO_E_INPUT_NOT_CONSUMED; }
+
 // Expands straight into a memory destination whose reserved capacity already holds the chunk, saving a copy.
-// False (nothing done) when the chunk is left to the general path. On a status other than OK the position stays
+// False (nothing done) when the chunk is left to the general path. When the chunk is not clean the position stays
 // where the chunk began, and the caller cuts the destination back there.
 bool ExpandInPlace(TMemoryStream& dest, const uint8_t* packed, uint32_t packedSize, uint64_t capacity, int& result,
                    lzo_uint& produced)
@@ -50,7 +54,7 @@ bool ExpandInPlace(TMemoryStream& dest, const uint8_t* packed, uint32_t packedSi
         bytes.resize(static_cast<size_t>(pos + capacity));
     produced = static_cast<lzo_uint>(capacity);
     result = lzo1x_decompress_safe(packed, packedSize, bytes.data() + pos, &produced, nullptr);
-    if (result != LZO_E_OK)
+    if (!Clean(result))
         return true;
     produced = std::min<lzo_uint>(produced, static_cast<lzo_uint>(capacity));
     const size_t end = static_cast<size_t>(pos + produced);
@@ -128,7 +132,7 @@ bool ExpandBin(TStream& source, TStream& dest, ExpandStatus* status)
         if (static_cast<int64_t>(h.Packed) > sourceSize - pos - 8)
             return stop(ExpandFault::Truncated);
         if (h.Packed == 0)
-            return stop(ExpandFault::BadData); // nothing to expand U bytes from
+            return stop(ExpandFault::None); // it produces nothing, which ends the file
         uint8_t* packed = in.Reserve(h.Packed);
         source.ReadBuffer(packed, h.Packed);
 
@@ -141,10 +145,10 @@ bool ExpandBin(TStream& source, TStream& dest, ExpandStatus* status)
             produced = static_cast<lzo_uint>(capacity);
             result = lzo1x_decompress_safe(packed, h.Packed, expanded, &produced, nullptr);
             produced = std::min<lzo_uint>(produced, static_cast<lzo_uint>(capacity));
-            if (result == LZO_E_OK && produced > 0)
+            if (Clean(result) && produced > 0)
                 dest.WriteBuffer(expanded, static_cast<int64_t>(produced));
         }
-        if (result != LZO_E_OK)
+        if (!Clean(result))
             return stop(ExpandFault::BadData);
         if (produced == 0)
             return stop(ExpandFault::None); // a chunk that produces nothing ends the file

@@ -17,10 +17,10 @@ struct BinChunkHeader {
 
 // Why an expansion stopped.
 enum class ExpandFault {
-    None,          // the end chunk was reached
+    None,          // the end chunk, or a chunk that produces nothing, was reached
     InvalidHeader, // U < P, or an end chunk with packed bytes
     Truncated,     // the source ends inside the chunk (its header or its packed bytes)
-    BadData,       // the packed bytes do not expand cleanly (LZO status other than OK, or no packed bytes)
+    BadData,       // the packed bytes do not expand cleanly (an LZO status other than OK or input left over)
 };
 
 // Where and why an expansion stopped.
@@ -32,7 +32,8 @@ struct ExpandStatus {
 };
 
 // Expands the compressed bin file held in `source` (read from its start) and appends the expanded bytes to
-// `dest` at its current position. True when the end chunk was reached; false on an invalid chunk header
+// `dest` at its current position. True when the end chunk, or a chunk that produces nothing (no packed
+// bytes, or only LZO's end marker), was reached; false on an invalid chunk header
 // (U < P), when the source ends inside a chunk, or when a chunk does not expand cleanly. Nothing of the failing
 // chunk is written; what was written before it stays in `dest` (a memory destination ends there, also when it
 // held more bytes before). `status`, when given, says where it stopped.

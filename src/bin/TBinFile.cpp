@@ -80,9 +80,9 @@ bool TBinFile::LoadFromFile(const std::string& fileName)
             Stream.SetPosition(0);
             Stream.Read(h, 8);
             const bool compressed = LooksCompressed(h[0], h[1], Stream.Size());
-            std::vector<uint8_t>().swap(Stream.Bytes());
-            Stream.SetPosition(0);
-            TFileStream source(fileName, TFileStream::OpenRead);
+            // The bytes read are the source; Stream receives the expansion.
+            TMemoryStream source(std::move(Stream.Bytes()));
+            Stream.Clear();
             ReserveForExpansion(source, Stream);
             ExpandStatus status;
             if (!ExpandBin(source, Stream, &status)) {

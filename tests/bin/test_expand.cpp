@@ -79,6 +79,17 @@ TEST(ExpandBin, ChunksUpToTheEndChunk)
     const Result r = Expand(file);
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.out, plain);
+
+    // Zero bytes after each chunk's LZO stream, counted in P, and a last chunk that declares U but holds no
+    // packed bytes (it produces nothing, which ends the file): the same bytes through every path, finished.
+    Bytes unpackedEnd = CompressBin(plain, 65536);
+    SetU32(unpackedEnd, unpackedEnd.size() - 8, 65536);
+    for (const Bytes& f : {PadChunks(file), unpackedEnd})
+        for (const Result& e : {Expand(f), Expand(f, {}, true), ExpandToFile(f)}) {
+            EXPECT_TRUE(e.ok);
+            EXPECT_EQ(e.out, plain);
+            EXPECT_EQ(e.status.Fault, ExpandFault::None);
+        }
 }
 
 TEST(ExpandBin, AppendsAtTheDestinationPosition)
@@ -190,27 +201,29 @@ TEST(ExpandBin, ChunkThatDoesNotExpandCleanlyEndsTheExpansion)
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.out, Cat({plain0, plain1, Pattern(1000)}));
 
-    // Declared size smaller than the data, and no packed bytes for a declared size: nothing of the chunk.
+    // Declared size smaller than the data: nothing of the chunk.
     Bytes shorter = CompressChunk(plain1);
     SetU32(shorter, 0, 1000);
-    Bytes empty;
-    PutU32(empty, 1000);
-    PutU32(empty, 0);
-    for (const Bytes& bad : {shorter, empty}) {
-        r = Expand(Cat({c0, bad, c2}), {}, true);
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.out, plain0);
-        ExpectStop(r.status, ExpandFault::BadData, 1, c0.size(), plain0.size());
-    }
+    r = Expand(Cat({c0, shorter, c2}), {}, true);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.out, plain0);
+    ExpectStop(r.status, ExpandFault::BadData, 1, c0.size(), plain0.size());
 
-    // A chunk holding only LZO's end marker produces nothing, cleanly: the expansion ends there as finished.
+    // A chunk holding only LZO's end marker, and one without packed bytes, produce nothing, cleanly: the
+    // expansion ends there as finished.
     Bytes marker;
     PutU32(marker, 1000);
     PutU32(marker, 3);
     marker.insert(marker.end(), {0x11, 0, 0});
-    r = Expand(Cat({c0, marker, c2}));
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.out, plain0);
+    Bytes empty;
+    PutU32(empty, 1000);
+    PutU32(empty, 0);
+    for (const Bytes& end : {marker, empty}) {
+        r = Expand(Cat({c0, end, c2}), {}, true);
+        EXPECT_TRUE(r.ok);
+        EXPECT_EQ(r.out, plain0);
+        ExpectStop(r.status, ExpandFault::None, 1, c0.size(), plain0.size());
+    }
 }
 
 TEST(ExpandBin, HugeDeclaredSizeAllocatesOnlyWhatTheDataCanProduce)
@@ -222,7 +235,7 @@ TEST(ExpandBin, HugeDeclaredSizeAllocatesOnlyWhatTheDataCanProduce)
     f.insert(f.end(), {0x11, 0, 0, 0, 0, 0, 0, 0});
     const Result r = Expand(f);
     EXPECT_LE(r.out.size(), MaxLzoOutput(8));
-    EXPECT_FALSE(r.ok); // LZO's end marker with bytes after it
+    EXPECT_TRUE(r.ok); // LZO's end marker with bytes after it: nothing produced, which ends the file
 
     // The reservation counts only chunks whose packed bytes are all present: an 11-byte file claiming 4 GiB from
     // 16 MiB of packed data reserves nothing, and neither does a cut second chunk after a whole first one.

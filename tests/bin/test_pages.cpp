@@ -86,6 +86,25 @@ struct FailingFiles {
     }
 };
 
+// A bin file of several 64 KiB chunks and compressed forms of it that are intact: zero bytes after each chunk's
+// LZO stream, counted in P; and a last chunk of U = 65536 and P = 0 in place of the end chunk.
+struct IntactFiles {
+    Bytes expanded, padded, unpackedEnd;
+
+    IntactFiles()
+    {
+        auto blocks = EveryKindBlocks();
+        Bytes big(300000);
+        for (size_t i = 0; i < big.size(); ++i)
+            big[i] = static_cast<uint8_t>(i * 7 ^ i >> 9);
+        blocks.insert(blocks.end() - 1, {0x7000, big});
+        expanded = ExpandedBin(blocks);
+        padded = PadChunks(CompressBin(expanded));
+        unpackedEnd = CompressBin(expanded);
+        SetU32(unpackedEnd, unpackedEnd.size() - 8, 65536);
+    }
+};
+
 } // namespace
 
 TEST(BinPages, ControlsAndPopupMenu)
@@ -139,6 +158,23 @@ TEST(BinPages, AnalyzeCompressedFile)
     EXPECT_FALSE(std::filesystem::exists(t.dir.file("level.binexpanded")));
     EXPECT_TRUE(t.p.Button5->isEnabled());
     EXPECT_TRUE(t.p.ListBox1->isEnabled());
+
+    // Intact files of several chunks load the blocks of their expanded file, and say nothing more.
+    const IntactFiles intact;
+    auto analyzed = [&](const std::string& name, const Bytes& file) {
+        t.p.Memo3->clear();
+        t.Analyze(t.Write(name, file));
+        EXPECT_EQ(t.w.BinFile->Stream.Bytes(), intact.expanded) << name;
+        std::vector<std::string> seen = t.Memo3();
+        for (int i = 0; i < t.w.BinFile->Count; ++i)
+            seen.push_back(t.w.BinFile->ListLine(i));
+        return seen;
+    };
+    const auto expected = analyzed("intact.binexpanded", intact.expanded);
+    ASSERT_EQ(t.w.BinFile->Count, 15);
+    EXPECT_EQ(analyzed("padded.bin", intact.padded), expected);
+    EXPECT_EQ(analyzed("unpacked-end.bin", intact.unpackedEnd), expected);
+    EXPECT_TRUE(t.dialogs.messages.empty());
 }
 
 TEST(BinPages, AnalyzeCancelledStillEmptiesTheWorld)
@@ -372,6 +408,13 @@ TEST(BinPages, OpenExpandsACompressedFile)
     EXPECT_EQ(t.dialogs.fileDialogs[1].filter, "Expanded data|*.binexpanded");
     EXPECT_EQ(t.dialogs.fileDialogs[1].defaultExt, "binexpanded");
     EXPECT_EQ(ReadFileBytes(t.dir.file("out.binexpanded")), expanded);
+    const IntactFiles intact;
+    for (const Bytes* f : {&intact.padded, &intact.unpackedEnd}) {
+        t.dialogs.openAnswers.push_back(t.Write("intact.bin", *f));
+        t.dialogs.saveAnswers.push_back(t.dir.file("intact.binexpanded"));
+        t.p.Button3Click();
+        EXPECT_EQ(ReadFileBytes(t.dir.file("intact.binexpanded")), intact.expanded);
+    }
     EXPECT_TRUE(t.dialogs.messages.empty());
 
     // Save cancelled: nothing written.

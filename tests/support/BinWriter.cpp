@@ -95,6 +95,26 @@ Bytes CompressBin(const Bytes& expanded, size_t chunkSize)
     return f;
 }
 
+Bytes PadChunks(const Bytes& compressed)
+{
+    Bytes f;
+    size_t at = 0;
+    for (uint32_t pad = 1; at + 8 <= compressed.size(); pad = pad % 3 + 1) {
+        uint32_t u = 0, p = 0;
+        std::memcpy(&u, &compressed[at], 4);
+        std::memcpy(&p, &compressed[at + 4], 4);
+        if (u == 0)
+            break;
+        PutU32(f, u);
+        PutU32(f, p + pad);
+        f.insert(f.end(), compressed.begin() + static_cast<long>(at + 8), compressed.begin() + static_cast<long>(at + 8 + p));
+        f.resize(f.size() + pad, 0);
+        at += 8 + p;
+    }
+    f.insert(f.end(), compressed.begin() + static_cast<long>(at), compressed.end());
+    return f;
+}
+
 Bytes GeometryData(size_t size)
 {
     Bytes b{1, 0, 0, 0};

@@ -31,6 +31,8 @@ Bytes ExpandedBin(const std::vector<BinBlockSpec>& blocks);
 Bytes CompressBin(const Bytes& expanded, size_t chunkSize = 64 * 1024);
 // One chunk (header and LZO1X-1 data) of `plain`.
 Bytes CompressChunk(const Bytes& plain);
+// The same chunks with 1, 2, 3, 1, ... zero bytes after each chunk's LZO stream, counted in its packed size.
+Bytes PadChunks(const Bytes& compressed);
 
 // Block data of each kind.
 Bytes GeometryData(size_t size = 64);                 // 01 00 00 00 ...
