@@ -2,30 +2,30 @@
 
 #include <cstring>
 
-void Frontend::ShowMessage(const std::string& text, std::source_location kind)
+void Frontend::ShowMessage(const std::string& text, const char* file, unsigned line)
 {
-    if (Admit(kind, text))
+    if (Admit(file, line, text))
         Message(text);
 }
 
-void Frontend::ShowWarning(const std::string& text, std::source_location kind)
+void Frontend::ShowWarning(const std::string& text, const char* file, unsigned line)
 {
-    if (Admit(kind, text))
+    if (Admit(file, line, text))
         Warning(text);
 }
 
-void Frontend::MessageBox(const std::string& text, const std::string& caption, std::source_location kind)
+void Frontend::MessageBox(const std::string& text, const std::string& caption, const char* file, unsigned line)
 {
-    if (Admit(kind, text))
+    if (Admit(file, line, text))
         SystemBox(text, caption);
 }
 
-bool Frontend::Admit(const std::source_location& kind, const std::string& text)
+bool Frontend::Admit(const char* file, unsigned line, const std::string& text)
 {
     if (depth_ == 0)
         return true;
     for (Kind& k : kinds_) {
-        if (k.line != kind.line() || std::strcmp(k.file, kind.file_name()) != 0)
+        if (k.line != line || std::strcmp(k.file, file) != 0)
             continue;
         if (k.shown < kMaxBoxesPerKind) {
             ++k.shown;
@@ -34,7 +34,7 @@ bool Frontend::Admit(const std::source_location& kind, const std::string& text)
         ++k.more;
         return false;
     }
-    kinds_.push_back({kind.file_name(), kind.line(), 1, 0, text});
+    kinds_.push_back({file, line, 1, 0, text});
     return true;
 }
 

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
-#include <source_location>
 #include <string>
 #include <vector>
 
@@ -44,15 +43,16 @@ public:
     virtual void ClearMemo(MemoId memo) = 0;
 
     // Modal boxes. Within a command the first kMaxBoxesPerKind boxes of each kind are shown; the rest are counted
-    // and reported in one box when the command ends. A kind is the place in the code that shows the box.
+    // and reported in one box when the command ends. A kind is the place in the code that shows the box: the
+    // file and line the default arguments take from the caller.
     static constexpr int kMaxBoxesPerKind = 5;
     // A box with the application's caption: the text and an OK button.
-    void ShowMessage(const std::string& text, std::source_location kind = std::source_location::current());
+    void ShowMessage(const std::string& text, const char* file = __builtin_FILE(), unsigned line = __builtin_LINE());
     // The same as a warning.
-    void ShowWarning(const std::string& text, std::source_location kind = std::source_location::current());
+    void ShowWarning(const std::string& text, const char* file = __builtin_FILE(), unsigned line = __builtin_LINE());
     // Plain system message box with a caption of its own.
-    void MessageBox(const std::string& text, const std::string& caption,
-                    std::source_location kind = std::source_location::current());
+    void MessageBox(const std::string& text, const std::string& caption, const char* file = __builtin_FILE(),
+                    unsigned line = __builtin_LINE());
 
     // Lets pending window messages run.
     virtual void ProcessMessages() = 0;
@@ -77,13 +77,13 @@ protected:
 private:
     struct Kind {
         const char* file;
-        uint_least32_t line;
+        unsigned line;
         int shown;
         uint64_t more;
         std::string first; // text of the kind's first box
     };
     // Counts a box of `kind`; true when it is to be shown.
-    bool Admit(const std::source_location& kind, const std::string& text);
+    bool Admit(const char* file, unsigned line, const std::string& text);
 
     std::vector<Kind> kinds_; // kinds seen in the running command
     int depth_ = 0;
