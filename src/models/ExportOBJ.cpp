@@ -13,13 +13,11 @@
 
 namespace {
 
-// Text file written through a large buffer; lines end with CR LF. A file that fails midway is removed.
+// Text file written through a buffer that grows with what is written, up to kSize; lines end with CR LF. A
+// file that fails midway is removed.
 class TextFile {
 public:
-    explicit TextFile(const std::string& path) : path_(path), file_(CreateOutputFile(path, TFileIds(), false))
-    {
-        buf_.resize(kSize);
-    }
+    TextFile(const std::string& path, std::unique_ptr<TFileStream> file) : path_(path), file_(std::move(file)) {}
     ~TextFile()
     {
         if (file_) { // not closed: an error ended the writing
@@ -30,13 +28,12 @@ public:
 
     void Text(const char* s, size_t n)
     {
-        if (n > kSize - used_) {
+        if (n > kSize) {
             Flush();
-            if (n > kSize) {
-                file_->WriteBuffer(s, static_cast<int64_t>(n));
-                return;
-            }
+            file_->WriteBuffer(s, static_cast<int64_t>(n));
+            return;
         }
+        Room(n);
         std::memcpy(buf_.data() + used_, s, n);
         used_ += n;
     }
@@ -88,10 +85,17 @@ public:
 
 private:
     static constexpr size_t kSize = 1 << 20;
+    static constexpr size_t kFirstSize = 4096;
+    // At least n (at most kSize) free bytes after used_: the buffer is written out when it would pass kSize,
+    // and grows by doubling below it.
     void Room(size_t n)
     {
-        if (kSize - used_ < n)
+        if (buf_.size() - used_ >= n)
+            return;
+        if (used_ + n > kSize)
             Flush();
+        if (buf_.size() - used_ < n)
+            buf_.resize(std::min(kSize, std::max({used_ + n, buf_.size() * 2, kFirstSize})));
     }
     void Flush()
     {
@@ -110,21 +114,23 @@ std::string MaterialPrefix(uint32_t id) { return id == 0 ? std::string("A") : In
 
 } // namespace
 
-void TWorldData::ExportModel(const std::string& BaseName, uint32_t Id, const std::string& binFileName)
+void TWorldData::ExportModel(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
+                             const TFileIds& Inputs)
 {
     switch (UI.Option(OptionId::ModelFormat)) {
     case 0:
-        ExportOBJ(BaseName, Id, binFileName);
+        ExportOBJ(BaseName, Id, binFileName, Inputs);
         break;
     case 1:
-        Export3DS(BaseName, binFileName);
+        Export3DS(BaseName, binFileName, Inputs);
         break;
     default:
         break;
     }
 }
 
-void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName)
+void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
+                           const TFileIds& Inputs)
 {
     const std::string prefix = "M" + MaterialPrefix(Id) + "_";
     const uint32_t models = std::min(ModelCount, static_cast<uint32_t>(Models.size()));
@@ -138,8 +144,8 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
     // reference resolves also where a name was confined to its folder.
     const std::string mtlPath = NamedOutputPath(BaseName + ".mtl", binFileName);
     const std::string mtlName = std::filesystem::path(mtlPath).filename().string();
-    {
-        TextFile mtl(mtlPath);
+    if (auto file = CreateOutputFile(mtlPath, Inputs, false)) {
+        TextFile mtl(mtlPath, std::move(file));
         mtl.Line("#");
         mtl.Line("# " + mtlName);
         mtl.Line("#");
@@ -159,9 +165,17 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
             mtl.Line("");
         }
         mtl.Close();
+    } else {
+        UI.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(mtlPath));
     }
 
-    TextFile obj(NamedOutputPath(BaseName + ".obj", binFileName));
+    const std::string objPath = NamedOutputPath(BaseName + ".obj", binFileName);
+    std::unique_ptr<TFileStream> objFile = CreateOutputFile(objPath, Inputs, false);
+    if (!objFile) {
+        UI.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(objPath));
+        return;
+    }
+    TextFile obj(objPath, std::move(objFile));
     obj.Line("# Wavefront model exported by Tarvesh Mox");
     obj.Line("mtllib " + mtlName);
     obj.Line("");
