@@ -34,7 +34,7 @@ public:
             return;
         }
         Room(n);
-        std::memcpy(buf_.data() + used_, s, n);
+        std::memcpy(buf_.get() + used_, s, n);
         used_ += n;
     }
     void Text(const std::string& s) { Text(s.data(), s.size()); }
@@ -45,12 +45,12 @@ public:
     void Float(float v)
     {
         Room(64);
-        used_ += FormatFixed6(buf_.data() + used_, v, 7);
+        used_ += FormatFixed6(buf_.get() + used_, v, 7);
     }
     void UInt(uint64_t v)
     {
         Room(24);
-        used_ += PutUInt(buf_.data() + used_, v);
+        used_ += PutUInt(buf_.get() + used_, v);
     }
     // "# N what" and a blank line, closing a section.
     void CountLines(uint64_t n, const char* what)
@@ -86,27 +86,37 @@ public:
 private:
     static constexpr size_t kSize = 1 << 20;
     static constexpr size_t kFirstSize = 4096;
-    // At least n (at most kSize) free bytes after used_: the buffer is written out when it would pass kSize,
-    // and grows by doubling below it.
+    // At least n (at most kSize) free bytes after used_.
     void Room(size_t n)
     {
-        if (buf_.size() - used_ >= n)
-            return;
+        if (cap_ - used_ < n)
+            Grow(n);
+    }
+    // The buffer is written out when it would pass kSize, and doubles (never zero-filled) below it.
+    void Grow(size_t n)
+    {
         if (used_ + n > kSize)
             Flush();
-        if (buf_.size() - used_ < n)
-            buf_.resize(std::min(kSize, std::max({used_ + n, buf_.size() * 2, kFirstSize})));
+        if (cap_ - used_ >= n)
+            return;
+        const size_t size = std::min(kSize, std::max({used_ + n, cap_ * 2, kFirstSize}));
+        std::unique_ptr<char[]> bigger(new char[size]);
+        if (used_ > 0)
+            std::memcpy(bigger.get(), buf_.get(), used_);
+        buf_ = std::move(bigger);
+        cap_ = size;
     }
     void Flush()
     {
         if (used_ > 0)
-            file_->WriteBuffer(buf_.data(), static_cast<int64_t>(used_));
+            file_->WriteBuffer(buf_.get(), static_cast<int64_t>(used_));
         used_ = 0;
     }
 
     std::string path_;
     std::unique_ptr<TFileStream> file_;
-    std::vector<char> buf_;
+    std::unique_ptr<char[]> buf_;
+    size_t cap_ = 0;
     size_t used_ = 0;
 };
 
@@ -132,7 +142,9 @@ void TWorldData::ExportModel(const std::string& BaseName, uint32_t Id, const std
 void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
                            const TFileIds& Inputs)
 {
-    const std::string prefix = "M" + MaterialPrefix(Id) + "_";
+    std::string prefix = "M";
+    prefix += MaterialPrefix(Id);
+    prefix += '_';
     const uint32_t models = std::min(ModelCount, static_cast<uint32_t>(Models.size()));
     const uint32_t vertices =
         std::min({VertexCount, static_cast<uint32_t>(Vertices.size()), static_cast<uint32_t>(Normals.size())});
