@@ -215,7 +215,9 @@ TEST_F(ExportTest, FilesNamedLikeTheirSourceAreSkippedWithALogLine)
                   "! " + dir_.file("crate.mtl") + ": the output would replace its own source file, not written.",
                   "! " + dir_.file("crate.3DS") + ": the output would replace its own source file, not written."}));
     // The OBJ file is still written.
-    EXPECT_EQ(SplitCrLf(ReadText(dir_.file("crate.obj")))[1], "mtllib crate.mtl");
+    const auto obj = SplitCrLf(ReadText(dir_.file("crate.obj")));
+    ASSERT_GE(obj.size(), 2u);
+    EXPECT_EQ(obj[1], "mtllib crate.mtl");
 }
 
 TEST_F(ExportTest, BaseNameFromDataCannotClimbOut)
