@@ -90,6 +90,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if ((commands & 64) && !analyze())
         return 0;
     if (commands & 128)
-        fuzz::Command([&] { world.ExportModel("world", 0, path); });
+        fuzz::Command([&] { world.ExportModel("world", 0, path, bin.Inputs); });
     return 0;
 }

@@ -271,8 +271,16 @@ void TBinPages::Button3Click()
             window_.dialogs().Warning(ExpandFailureText(status));
         return;
     }
-    if (!ConvertRawImage(path, input))
+    switch (ConvertRawImage(path, input)) {
+    case RawConversion::NoRawImage:
         window_.dialogs().Warning("Not a compressed engine bin file. Not supported yet.");
+        break;
+    case RawConversion::WouldReplace:
+        window_.dialogs().Warning(WouldReplaceSourceText(RawImageOutput(path)));
+        break;
+    case RawConversion::Converted:
+        break;
+    }
 }
 
 // ---------------------------------------------------------------- analyzer
@@ -304,10 +312,17 @@ void TBinPages::Button5Click()
     } else {
         TMemoryStream whole;
         whole.LoadFromFile(path);
-        if (ConvertRawImage(path, whole))
+        switch (ConvertRawImage(path, whole)) {
+        case RawConversion::Converted:
             Log("Image file converted.");
-        else
+            break;
+        case RawConversion::WouldReplace:
+            Log("! " + WouldReplaceSourceText(RawImageOutput(path)));
+            break;
+        case RawConversion::NoRawImage:
             Log("I can't do anything with this file!");
+            break;
+        }
     }
     if (closePending_) {
         closePending_ = false;

@@ -321,7 +321,7 @@ void TBinFile::LoadGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool Rese
     geometry::Finish(*this);
     if (frontend().Option(OptionId::WriteOBJ)) {
         geometry::CompletePending(*this);
-        W.ExportModel(g.BaseName, g.ExportKey, FileName);
+        W.ExportModel(g.BaseName, g.ExportKey, FileName, Inputs);
     }
     W.Loaded = true;
 }

@@ -190,7 +190,7 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
     geometry::Finish(bin);
     if (Reset) {
         geometry::CompletePending(bin);
-        W.ExportModel(g.BaseName, g.ExportKey, bin.FileName);
+        W.ExportModel(g.BaseName, g.ExportKey, bin.FileName, bin.Inputs);
     }
     W.Loaded = true;
 }
@@ -245,7 +245,7 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
         load.ExportBudget -= cost;
     }
     geometry::CompletePending(bin);
-    bin.WorldData->ExportModel(g.BaseName, g.ExportKey, bin.FileName);
+    bin.WorldData->ExportModel(g.BaseName, g.ExportKey, bin.FileName, bin.Inputs);
 }
 
 void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, bool Reset, TActorLoad& load)

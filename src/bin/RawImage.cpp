@@ -13,11 +13,16 @@ RawImageSize RawImageSizeOf(const std::string& fileName)
     return {};
 }
 
-bool ConvertRawImage(const std::string& fileName, TStream& source)
+std::string RawImageOutput(const std::string& fileName) { return ChangeFileExt(fileName, ".tga"); }
+
+RawConversion ConvertRawImage(const std::string& fileName, TStream& source)
 {
     const RawImageSize size = RawImageSizeOf(fileName);
     if (size.Width == 0)
-        return false;
-    WriteTGA(ChangeFileExt(fileName, ".tga"), source, size.Width, size.Height, 32, 0, true);
-    return true;
+        return RawConversion::NoRawImage;
+    TFileIds input;
+    input.Add(fileName);
+    return WriteTGA(RawImageOutput(fileName), source, size.Width, size.Height, 32, 0, true, input)
+               ? RawConversion::Converted
+               : RawConversion::WouldReplace;
 }

@@ -48,6 +48,7 @@ void TBinFile::ReleaseAll()
     std::vector<uint8_t>().swap(Stream.Bytes());
     Stream.SetPosition(0);
     std::vector<uint64_t>().swap(keyIndex_);
+    Inputs.Clear();
 }
 
 // ---------------------------------------------------------------- loading
@@ -66,6 +67,7 @@ bool TBinFile::LoadFromFile(const std::string& fileName)
     try {
         {
             TFileStream file(fileName, TFileStream::OpenRead);
+            Inputs.Add(file);
             const int64_t size = file.Size();
             std::vector<uint8_t>& bytes = Stream.Bytes();
             ReserveLarge(bytes, static_cast<size_t>(size));
@@ -457,12 +459,14 @@ void TBinFile::ExtractBlock(int32_t index)
         return;
     const std::string path = ExtractPath(index);
     const coffeeblock& b = Blocks[static_cast<size_t>(index)];
-    WriteOutputFile(path, [&](TFileStream& out) {
+    const bool written = WriteOutputFile(path, Inputs, [&](TFileStream& out) {
         out.WriteValue(b.Size);
         out.WriteValue(b.Marker);
         out.WriteValue(b.Key);
         // The data bytes the file holds for the block; a stored size beyond them adds nothing.
         if (const uint32_t held = Held(index))
             out.WriteBuffer(Stream.Memory() + b.DataOffset(), held);
-    });
+    }, false);
+    if (!written)
+        frontend_.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(path));
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "display/matrices.h"
+#include "platform/OutputFile.h"
 #include "platform/Stream.h"
 
 class Frontend;
@@ -93,6 +94,8 @@ public:
     // 00000000), shared by the listings of one command: a page resets it before each command.
     uint32_t PastEndSlotLines = kMaxSlotLines;
     std::string FileName;            // path given to the last load
+    // The file the content was read from (compressed or not); the outputs named after it never replace it.
+    TFileIds Inputs;
     std::string FileType;            // type name of block 0
     int32_t Count = 0;               // == Blocks.size()
 
@@ -137,7 +140,8 @@ public:
     void FillList(TListLines& list) const;
     std::string ListLine(int32_t index) const;
 
-    // Writes block `index` as stored to its own file: its header, then the data bytes the stream holds.
+    // Writes block `index` as stored to its own file: its header, then the data bytes the stream holds. A path
+    // that names one of Inputs is skipped with a line in the analyzer's log.
     void ExtractBlock(int32_t index);
     // Path that ExtractBlock writes to (after naming a Game Object block).
     std::string ExtractPath(int32_t index);

@@ -323,7 +323,9 @@ void TDisplayPage::Button6Click()
     if (!window_.WorldData)
         return;
     const std::string binFileName = window_.BinFile ? window_.BinFile->FileName : std::string();
-    window_.WorldData->ExportModel(ExportBaseName(binFileName), 0, binFileName);
+    const TFileIds none;
+    window_.WorldData->ExportModel(ExportBaseName(binFileName), 0, binFileName,
+                                   window_.BinFile ? window_.BinFile->Inputs : none);
 }
 
 void TDisplayPage::Panel1MouseMove(Qt::MouseButtons Shift, int X, int Y)

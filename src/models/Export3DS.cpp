@@ -133,7 +133,7 @@ std::string MaterialName(uint32_t i) { return "Material_" + PadWithZeros(std::to
 
 } // namespace
 
-void TWorldData::Export3DS(const std::string& BaseName, const std::string& binFileName)
+void TWorldData::Export3DS(const std::string& BaseName, const std::string& binFileName, const TFileIds& Inputs)
 {
     T3DSWriter w;
     size_t estimate = 256;
@@ -273,6 +273,10 @@ void TWorldData::Export3DS(const std::string& BaseName, const std::string& binFi
     const uint32_t mdata = static_cast<uint32_t>(kf - 16);
     std::memcpy(w.Data.data() + 18, &mdata, 4);
 
-    WriteOutputFile(NamedOutputPath(BaseName + ".3DS", binFileName),
-                    [&](TFileStream& out) { out.WriteBuffer(w.Data.data(), static_cast<int64_t>(w.Data.size())); });
+    const std::string path = NamedOutputPath(BaseName + ".3DS", binFileName);
+    const bool written = WriteOutputFile(path, Inputs, [&](TFileStream& out) {
+        out.WriteBuffer(w.Data.data(), static_cast<int64_t>(w.Data.size()));
+    }, false);
+    if (!written)
+        UI.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(path));
 }

@@ -13,13 +13,11 @@
 
 namespace {
 
-// Text file written through a large buffer; lines end with CR LF. A file that fails midway is removed.
+// Text file written through a buffer that grows with what is written, up to kSize; lines end with CR LF. A
+// file that fails midway is removed.
 class TextFile {
 public:
-    explicit TextFile(const std::string& path) : path_(path), file_(CreateOutputFile(path, TFileIds(), false))
-    {
-        buf_.resize(kSize);
-    }
+    TextFile(const std::string& path, std::unique_ptr<TFileStream> file) : path_(path), file_(std::move(file)) {}
     ~TextFile()
     {
         if (file_) { // not closed: an error ended the writing
@@ -30,14 +28,13 @@ public:
 
     void Text(const char* s, size_t n)
     {
-        if (n > kSize - used_) {
+        if (n > kSize) {
             Flush();
-            if (n > kSize) {
-                file_->WriteBuffer(s, static_cast<int64_t>(n));
-                return;
-            }
+            file_->WriteBuffer(s, static_cast<int64_t>(n));
+            return;
         }
-        std::memcpy(buf_.data() + used_, s, n);
+        Room(n);
+        std::memcpy(buf_.get() + used_, s, n);
         used_ += n;
     }
     void Text(const std::string& s) { Text(s.data(), s.size()); }
@@ -48,12 +45,12 @@ public:
     void Float(float v)
     {
         Room(64);
-        used_ += FormatFixed6(buf_.data() + used_, v, 7);
+        used_ += FormatFixed6(buf_.get() + used_, v, 7);
     }
     void UInt(uint64_t v)
     {
         Room(24);
-        used_ += PutUInt(buf_.data() + used_, v);
+        used_ += PutUInt(buf_.get() + used_, v);
     }
     // "# N what" and a blank line, closing a section.
     void CountLines(uint64_t n, const char* what)
@@ -88,21 +85,38 @@ public:
 
 private:
     static constexpr size_t kSize = 1 << 20;
+    static constexpr size_t kFirstSize = 4096;
+    // At least n (at most kSize) free bytes after used_.
     void Room(size_t n)
     {
-        if (kSize - used_ < n)
+        if (cap_ - used_ < n)
+            Grow(n);
+    }
+    // The buffer is written out when it would pass kSize, and doubles (never zero-filled) below it.
+    void Grow(size_t n)
+    {
+        if (used_ + n > kSize)
             Flush();
+        if (cap_ - used_ >= n)
+            return;
+        const size_t size = std::min(kSize, std::max({used_ + n, cap_ * 2, kFirstSize}));
+        std::unique_ptr<char[]> bigger(new char[size]);
+        if (used_ > 0)
+            std::memcpy(bigger.get(), buf_.get(), used_);
+        buf_ = std::move(bigger);
+        cap_ = size;
     }
     void Flush()
     {
         if (used_ > 0)
-            file_->WriteBuffer(buf_.data(), static_cast<int64_t>(used_));
+            file_->WriteBuffer(buf_.get(), static_cast<int64_t>(used_));
         used_ = 0;
     }
 
     std::string path_;
     std::unique_ptr<TFileStream> file_;
-    std::vector<char> buf_;
+    std::unique_ptr<char[]> buf_;
+    size_t cap_ = 0;
     size_t used_ = 0;
 };
 
@@ -110,23 +124,27 @@ std::string MaterialPrefix(uint32_t id) { return id == 0 ? std::string("A") : In
 
 } // namespace
 
-void TWorldData::ExportModel(const std::string& BaseName, uint32_t Id, const std::string& binFileName)
+void TWorldData::ExportModel(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
+                             const TFileIds& Inputs)
 {
     switch (UI.Option(OptionId::ModelFormat)) {
     case 0:
-        ExportOBJ(BaseName, Id, binFileName);
+        ExportOBJ(BaseName, Id, binFileName, Inputs);
         break;
     case 1:
-        Export3DS(BaseName, binFileName);
+        Export3DS(BaseName, binFileName, Inputs);
         break;
     default:
         break;
     }
 }
 
-void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName)
+void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
+                           const TFileIds& Inputs)
 {
-    const std::string prefix = "M" + MaterialPrefix(Id) + "_";
+    std::string prefix = "M";
+    prefix += MaterialPrefix(Id);
+    prefix += '_';
     const uint32_t models = std::min(ModelCount, static_cast<uint32_t>(Models.size()));
     const uint32_t vertices =
         std::min({VertexCount, static_cast<uint32_t>(Vertices.size()), static_cast<uint32_t>(Normals.size())});
@@ -138,8 +156,8 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
     // reference resolves also where a name was confined to its folder.
     const std::string mtlPath = NamedOutputPath(BaseName + ".mtl", binFileName);
     const std::string mtlName = std::filesystem::path(mtlPath).filename().string();
-    {
-        TextFile mtl(mtlPath);
+    if (auto file = CreateOutputFile(mtlPath, Inputs, false)) {
+        TextFile mtl(mtlPath, std::move(file));
         mtl.Line("#");
         mtl.Line("# " + mtlName);
         mtl.Line("#");
@@ -159,9 +177,17 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
             mtl.Line("");
         }
         mtl.Close();
+    } else {
+        UI.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(mtlPath));
     }
 
-    TextFile obj(NamedOutputPath(BaseName + ".obj", binFileName));
+    const std::string objPath = NamedOutputPath(BaseName + ".obj", binFileName);
+    std::unique_ptr<TFileStream> objFile = CreateOutputFile(objPath, Inputs, false);
+    if (!objFile) {
+        UI.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(objPath));
+        return;
+    }
+    TextFile obj(objPath, std::move(objFile));
     obj.Line("# Wavefront model exported by Tarvesh Mox");
     obj.Line("mtllib " + mtlName);
     obj.Line("");

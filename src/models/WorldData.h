@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "display/matrices.h"
+#include "platform/OutputFile.h"
 
 class Frontend;
 class GLTextures;
@@ -104,12 +105,15 @@ public:
     std::string TextureFileName(const model& m, const std::string& binFileName) const;
 
     // Writes the whole world in the format chosen on the options page (OBJ + MTL or 3DS). binFileName is the
-    // loaded bin file's path (texture file names are made from it).
-    void ExportModel(const std::string& BaseName, uint32_t Id, const std::string& binFileName);
+    // loaded bin file's path (texture file names are made from it). A file whose path names one of Inputs (the
+    // files the world was read from) is not written: a line in the analyzer's log says so.
+    void ExportModel(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
+                     const TFileIds& Inputs = TFileIds());
     // BaseName + ".mtl", then BaseName + ".obj".
-    void ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName);
+    void ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
+                   const TFileIds& Inputs = TFileIds());
     // BaseName + ".3DS".
-    void Export3DS(const std::string& BaseName, const std::string& binFileName);
+    void Export3DS(const std::string& BaseName, const std::string& binFileName, const TFileIds& Inputs = TFileIds());
 };
 
 // Where a file named `name` (an export or a block dump) goes: a name made from the bin file's own path stays in

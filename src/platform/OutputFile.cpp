@@ -57,4 +57,9 @@ std::unique_ptr<TFileStream> CreateOutputFile(const fs::path& path, const TFileI
     throw EStreamError("Cannot create file \"" + path.string() + "\". " + std::strerror(error));
 }
 
+std::string WouldReplaceSourceText(const std::string& path)
+{
+    return path + ": the output would replace its own source file, not written.";
+}
+
 void RemoveUnfinished(const fs::path& path) { ::unlink(path.c_str()); }

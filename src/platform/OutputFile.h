@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/Stream.h"
@@ -36,6 +37,9 @@ private:
 // failures raise EStreamError.
 std::unique_ptr<TFileStream> CreateOutputFile(const std::filesystem::path& path, const TFileIds& keep,
                                               bool makeFolders = true);
+
+// The message for an output skipped because it would replace one of the files it is made from.
+std::string WouldReplaceSourceText(const std::string& path);
 
 // Removes a file that could not be finished.
 void RemoveUnfinished(const std::filesystem::path& path);

@@ -332,29 +332,32 @@ void TBinFile::ExportTexture(int32_t index)
     if (!ReadUsableHeader(*this, index, true, h))
         return;
     const int w = static_cast<int>(h.Width), ht = static_cast<int>(h.Height);
+    bool written = true;
     try {
         switch (h.Format) {
         case 1: {
             const int32_t p = FindKey(h.PaletteKey);
             if (h.Type != 4 && p > 0)
-                WritePalettedTGA(name, Stream, w, ht, PaletteOf(*this, p), PixelPosition(b, 1));
+                written = WritePalettedTGA(name, Stream, w, ht, PaletteOf(*this, p), PixelPosition(b, 1), Inputs);
             else
-                WriteTGA(name, Stream, w, ht, 8, PixelPosition(b, 1), false);
+                written = WriteTGA(name, Stream, w, ht, 8, PixelPosition(b, 1), false, Inputs);
             break;
         }
         case 5:
         case 7: {
             TMemoryStream pixels = DecodeDxt(*this, b, h);
-            WriteTGA(name, pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false);
+            written = WriteTGA(name, pixels, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), 0, false, Inputs);
             break;
         }
         default:
-            WriteTGA(name, Stream, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)), PixelPosition(b, h.Format),
-                     false);
+            written = WriteTGA(name, Stream, w, ht, static_cast<uint8_t>(BitsPerPixel(h.Format)),
+                               PixelPosition(b, h.Format), false, Inputs);
         }
     } catch (const std::bad_alloc&) {
         frontend_.ShowMessage(TooLarge(h, b));
     }
+    if (!written)
+        frontend_.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(name));
 }
 
 void TBinFile::ExtractAllTextures()

@@ -92,12 +92,12 @@ void PalettedPixels(TStream& source, int64_t offset, int64_t count, const TPalet
 }
 
 // Writes the header, then the pixel bytes in runs that fill(first, count, dst) provides, to a new file (no
-// file is left by a failure).
+// file is left by a failure). False: the file is one of `keep`, nothing written.
 template <typename Fill>
-void WriteImage(const std::string& fileName, int width, int height, uint8_t bpp, bool topFirst, int64_t unitBytes,
-                int64_t units, Fill fill)
+bool WriteImage(const std::string& fileName, const TFileIds& keep, int width, int height, uint8_t bpp, bool topFirst,
+                int64_t unitBytes, int64_t units, Fill fill)
 {
-    WriteOutputFile(fileName, [&](TFileStream& file) {
+    return WriteOutputFile(fileName, keep, [&](TFileStream& file) {
         std::vector<uint8_t> out;
         PutHeader(out, width, height, bpp, topFirst);
         file.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
@@ -110,7 +110,7 @@ void WriteImage(const std::string& fileName, int width, int height, uint8_t bpp,
                 file.WriteBuffer(out.data(), n * unitBytes);
             }
         }
-    });
+    }, false);
 }
 
 bool Upload(GLTextures& loader, std::vector<uint8_t> image, uint32_t& texture)
@@ -167,26 +167,30 @@ std::vector<uint8_t> BuildPalettedTGA(TStream& Source, int Width, int Height, co
     return out;
 }
 
-void WriteTGA(const std::string& FileName, TStream& Source, int Width, int Height, uint8_t Bpp, int64_t SourceOffset,
-              bool SwapRB)
+bool WriteTGA(const std::string& FileName, TStream& Source, int Width, int Height, uint8_t Bpp, int64_t SourceOffset,
+              bool SwapRB, const TFileIds& Keep)
 {
     const int64_t n = TgaPixelBytes(Width, Height, Bpp);
     const int64_t rowBytes = static_cast<int64_t>(Width) * (Bpp / 8);
     const int64_t rows = n > 0 ? Height : 0;
-    WriteImage(FileName, Width, Height, Bpp, SwapRB, rowBytes, rows, [&](int64_t first, int64_t count, uint8_t* dst) {
+    const bool written = WriteImage(FileName, Keep, Width, Height, Bpp, SwapRB, rowBytes, rows,
+                                    [&](int64_t first, int64_t count, uint8_t* dst) {
         StoredRows(Source, SourceOffset, rowBytes, Height, Bpp / 8, SwapRB, first, count, dst);
     });
     PositionAfter(Source, SourceOffset, n);
+    return written;
 }
 
-void WritePalettedTGA(const std::string& FileName, TStream& Source, int Width, int Height, TPalette Palette,
-                      int64_t SourceOffset)
+bool WritePalettedTGA(const std::string& FileName, TStream& Source, int Width, int Height, TPalette Palette,
+                      int64_t SourceOffset, const TFileIds& Keep)
 {
     const int64_t count = TgaPixelBytes(Width, Height, 8);
-    WriteImage(FileName, Width, Height, 32, false, 4, count, [&](int64_t first, int64_t n, uint8_t* dst) {
+    const bool written = WriteImage(FileName, Keep, Width, Height, 32, false, 4, count,
+                                    [&](int64_t first, int64_t n, uint8_t* dst) {
         PalettedPixels(Source, SourceOffset + first, n, Palette, dst);
     });
     PositionAfter(Source, SourceOffset, count);
+    return written;
 }
 
 bool MakeTextureFromPixels(GLTextures& Loader, TStream& Source, int Width, int Height, uint8_t Bpp,

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/OutputFile.h"
+
 class TStream;
 class GLTextures;
 
@@ -27,11 +29,12 @@ std::vector<uint8_t> BuildPalettedTGA(TStream& Source, int Width, int Height, co
                                       int64_t SourceOffset);
 
 // File writers: the same images, written in runs of rows as they are read (never a whole copy in memory). The
-// file is replaced; a file that cannot be created raises EStreamError, and a failed write leaves no file behind.
-void WriteTGA(const std::string& FileName, TStream& Source, int Width, int Height, uint8_t Bpp, int64_t SourceOffset,
-              bool SwapRB);
-void WritePalettedTGA(const std::string& FileName, TStream& Source, int Width, int Height, TPalette Palette,
-                      int64_t SourceOffset);
+// file is replaced, unless it is one of `Keep`: then nothing is written and the result is false. A file that
+// cannot be created raises EStreamError, and a failed write leaves no file behind.
+bool WriteTGA(const std::string& FileName, TStream& Source, int Width, int Height, uint8_t Bpp, int64_t SourceOffset,
+              bool SwapRB, const TFileIds& Keep = TFileIds());
+bool WritePalettedTGA(const std::string& FileName, TStream& Source, int Width, int Height, TPalette Palette,
+                      int64_t SourceOffset, const TFileIds& Keep = TFileIds());
 
 // The same images handed to the texture loader (mipmaps and compression asked). True when a texture was made;
 // Texture receives its name then and keeps its value otherwise.

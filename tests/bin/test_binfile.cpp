@@ -455,6 +455,33 @@ TEST(BinDump, GameObjectNamesStayInsideTheCurrentFolder)
     EXPECT_TRUE(std::filesystem::exists(work / "__/__/escape"));
 }
 
+TEST(BinDump, NeverReplacesTheFileItWasLoadedFrom)
+{
+    // A compressed bin file whose Game Objects are named like it, like a hard link to it, and like neither.
+    Loaded t;
+    GameObjectSpec same, linked, other;
+    same.name = "level.bin";
+    linked.name = "link.bin";
+    other.name = "Chair";
+    const Bytes file = CompressBin(ExpandedBin(
+        {{0x1, GameObjectData(same)}, {0x2, GameObjectData(linked)}, {0x3, GameObjectData(other)},
+         {TerminatorKey, TerminatorData()}}));
+    ASSERT_TRUE(t.Load(file, "level.bin"));
+    std::filesystem::create_hard_link(t.dir.file("level.bin"), t.dir.file("link.bin"));
+    const auto old = std::filesystem::current_path();
+    std::filesystem::current_path(t.dir.path());
+    for (int32_t i = 0; i < 3; ++i)
+        t.bin.ExtractBlock(i);
+    std::filesystem::current_path(old);
+    EXPECT_EQ(ReadFileBytes(t.dir.file("level.bin")), file);
+    EXPECT_EQ(t.front.Lines(MemoId::Memo3),
+              (std::vector<std::string>{
+                  "! " + t.dir.file("level.bin") + ": the output would replace its own source file, not written.",
+                  "! " + t.dir.file("link.bin") + ": the output would replace its own source file, not written."}));
+    // The command goes on with the next block.
+    EXPECT_EQ(ReadFileBytes(t.dir.file("Chair")).size(), 12u + t.bin.Blocks[2].Size);
+}
+
 TEST(BinDump, CutBlockIsWrittenAsFarAsTheFileHoldsIt)
 {
     Loaded t;

@@ -214,6 +214,13 @@ TEST(BinPages, AnalyzeOtherFiles)
     EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"Image file converted."}));
     EXPECT_EQ(std::filesystem::file_size(t.dir.file("Ps2_Sky.tga")), 18u + 256 * 32 * 4);
     t.p.Memo3->clear();
+    // One named as its own TGA file is left as it is.
+    const Bytes sky(256 * 32 * 4, 0x20);
+    t.Analyze(t.Write("ps2_sky.tga", sky));
+    EXPECT_EQ(t.Memo3(), (std::vector<std::string>{"! " + t.dir.file("ps2_sky.tga") +
+                                                   ": the output would replace its own source file, not written."}));
+    EXPECT_EQ(ReadFileBytes(t.dir.file("ps2_sky.tga")), sky);
+    t.p.Memo3->clear();
 
     // A compressed file whose expansion fails says where it stopped before it is refused.
     const FailingFiles failing(ExpandedBin(EveryKindBlocks()));
@@ -475,6 +482,19 @@ TEST(BinPages, OpenRejectsExpandedFilesAndConvertsRawImages)
     t.p.Button3Click();
     EXPECT_EQ(std::filesystem::file_size(t.dir.file("defcon_map.tga")), 18u + 512 * 128 * 4);
     EXPECT_EQ(t.dialogs.messages.size(), 1u);
+
+    // A raw image is never converted onto itself, also through a link that names its TGA file.
+    t.dialogs.openAnswers.push_back(t.Write("ps2_sky.tga", sky));
+    t.p.Button3Click();
+    std::filesystem::create_symlink("ps2_sky.tga", t.dir.file("ps2_link.tga"));
+    t.dialogs.openAnswers.push_back(t.dir.file("ps2_link.raw"));
+    std::filesystem::create_hard_link(t.dir.file("ps2_sky.tga"), t.dir.file("ps2_link.raw"));
+    t.p.Button3Click();
+    EXPECT_EQ(ReadFileBytes(t.dir.file("ps2_sky.tga")), sky);
+    const std::string why = ": the output would replace its own source file, not written.";
+    EXPECT_EQ(t.dialogs.warnings, (std::vector<std::string>{"Not a compressed engine bin file. Not supported yet.",
+                                      t.dir.file("ps2_sky.tga") + why, t.dir.file("ps2_link.tga") + why}));
+    EXPECT_TRUE(t.Memo3().empty());
 
     // A raw image name on data that looks compressed is expanded instead.
     Bytes looks;

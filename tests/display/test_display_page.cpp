@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -22,6 +23,7 @@
 
 #include "support/TempDir.h"
 #include "app/Tmox.h"
+#include "bin/BinPages.h"
 #include "bin/TBinFile.h"
 #include "display/DisplayPage.h"
 #include "display/Renderer.h"
@@ -297,7 +299,16 @@ TEST_F(DisplayPageTest, ExportWritesUnderTheBinFileName)
     w->BinFile->FileName = (dir.path() / (cafe + ".bin")).string();
     page->Button4->click();
     page->Button6->click();
+    // Nor is the bin file replaced: "self.obj" gives the base name "self".
+    const std::string self = (dir.path() / "self.obj").string();
+    WriteFileBytes(self, {1, 2, 3});
+    w->BinFile->FileName = self;
+    w->BinFile->Inputs.Add(self);
+    page->Button6->click();
     std::filesystem::current_path(old);
+    EXPECT_EQ(ReadFileBytes(self), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_TRUE(w->BinPages->Memo3->toPlainText().endsWith(
+        QString::fromStdString(self + ": the output would replace its own source file, not written.")));
     EXPECT_TRUE(std::filesystem::exists(dir.path() / (cafe + ".mtl")));
     std::ifstream obj(dir.path() / (cafe + ".obj"), std::ios::binary);
     std::string header, mtllib;

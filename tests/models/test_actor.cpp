@@ -40,6 +40,15 @@ TEST_F(ActorLoader, TraceWithoutBones)
     EXPECT_EQ(world.VertexExtra.size(), 3u);
     // With Reset the actor is exported whatever "Write 3D models" says.
     EXPECT_TRUE(std::filesystem::exists(dir.file("hero.obj")));
+
+    // But never over the bin file, here reached through a hard link named like the export.
+    std::filesystem::create_hard_link(dir.file("level.bin"), dir.file("self.obj"));
+    const Bytes file = ReadFileBytes(dir.file("level.bin"));
+    bin.Blocks[0].Name = "self.gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_EQ(ReadFileBytes(dir.file("level.bin")), file);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{"! " + dir.file("self.obj") +
+                                                ": the output would replace its own source file, not written."});
 }
 
 TEST_F(ActorLoader, BoneRecordsAreTracedAndSkipped)
@@ -174,6 +183,16 @@ TEST_F(ActorLoader, MultiBlockListAppendsPartsAndExportsOnce)
     ASSERT_TRUE(im.ok) << im.error;
     EXPECT_EQ(im.faces, 4u);
     EXPECT_EQ(im.corners.back().x, 22);
+
+    // The list's export never replaces the bin file, here reached through a hard link named like it.
+    std::filesystem::create_hard_link(dir.file("level.bin"), dir.file("self.obj"));
+    const Bytes file = ReadFileBytes(dir.file("level.bin"));
+    bin.Blocks[0].Name = "self.gao";
+    Memo3().clear();
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    EXPECT_EQ(ReadFileBytes(dir.file("level.bin")), file);
+    EXPECT_EQ(Memo3(), std::vector<std::string>{"! " + dir.file("self.obj") +
+                                                ": the output would replace its own source file, not written."});
 }
 
 // The lines that say what a bound of a list load skipped.

@@ -227,6 +227,29 @@ TEST_F(Analysis, NonAsciiNamesNameTheFilesTheyReferTo)
     EXPECT_NE(std::find(obj.begin(), obj.end(), "g " + cafe + "0"), obj.end());
 }
 
+TEST_F(Analysis, OutputsNamedLikeTheBinFileLeaveItAsItIs)
+{
+    // A bin file named like its Game Object's model export, and linked under its texture export's name.
+    ui.options[OptionId::WriteOBJ] = 1;
+    // Its textures are plain, paletted and DXT1.
+    Load({{0x100, GameObjectData(Object("A.gao", 0x500, 0x600))}, {0x500, MeshData(Triangle(0))},
+          {0x700, TexData(1, 0, 2, 2, Bytes(16, 0x40))}, {0x701, TexData(1, 1, 2, 2, Bytes(4, 1), 0x703)},
+          {0x702, TexData(1, 5, 4, 4, Bytes(8, 0x33))}, {0x703, PaletteData()}},
+         "A.obj");
+    const Bytes file = ReadFileBytes(dir.file("A.obj"));
+    for (const char* link : {"A_00000700.TGA", "A_00000701.TGA", "A_00000702.TGA"})
+        std::filesystem::create_hard_link(dir.file("A.obj"), dir.file(link));
+    bin.ExtractAllTextures();
+    bin.ExtractAllObjects();
+    EXPECT_EQ(ReadFileBytes(dir.file("A.obj")), file);
+    const std::string why = ": the output would replace its own source file, not written.";
+    EXPECT_EQ(Memo3(), (std::vector<std::string>{"! " + dir.file("A_00000700.TGA") + why,
+                                                 "! " + dir.file("A_00000701.TGA") + why,
+                                                 "! " + dir.file("A_00000702.TGA") + why,
+                                                 "! " + dir.file("A.obj") + why}));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("A.mtl")));
+}
+
 TEST_F(Analysis, ObjectsOnAFileWithoutGameObjects)
 {
     Load({{0x500, MeshData(Triangle(0))}, {0x102, WowData("Level")}});

@@ -197,6 +197,29 @@ TEST_F(ExportTest, ExportModelFollowsTheFormatOption)
     EXPECT_FALSE(std::filesystem::exists(dir_.file("none.3DS")));
 }
 
+TEST_F(ExportTest, FilesNamedLikeTheirSourceAreSkippedWithALogLine)
+{
+    // The world's source is "crate.mtl", also reached through a hard link "crate.3DS".
+    AddModel(w, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}, "m0");
+    const Bytes source{1, 2, 3};
+    WriteFileBytes(dir_.file("crate.mtl"), source);
+    std::filesystem::create_hard_link(dir_.file("crate.mtl"), dir_.file("crate.3DS"));
+    TFileIds inputs;
+    inputs.Add(dir_.file("crate.mtl"));
+    w.ExportModel("crate", 0, "a.bin", inputs);
+    ui.options[OptionId::ModelFormat] = 1;
+    w.ExportModel("crate", 0, "a.bin", inputs);
+    EXPECT_EQ(ReadFileBytes(dir_.file("crate.mtl")), source);
+    EXPECT_EQ(ui.Lines(MemoId::Memo3),
+              (std::vector<std::string>{
+                  "! " + dir_.file("crate.mtl") + ": the output would replace its own source file, not written.",
+                  "! " + dir_.file("crate.3DS") + ": the output would replace its own source file, not written."}));
+    // The OBJ file is still written.
+    const auto obj = SplitCrLf(ReadText(dir_.file("crate.obj")));
+    ASSERT_GE(obj.size(), 2u);
+    EXPECT_EQ(obj[1], "mtllib crate.mtl");
+}
+
 TEST_F(ExportTest, BaseNameFromDataCannotClimbOut)
 {
     std::filesystem::create_directory(dir_.path() / "work");
