@@ -8,38 +8,35 @@
 
 namespace {
 
-struct Colour {
-    uint8_t b, g, r;
-};
-
 inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t Le32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline uint64_t Le48(const uint8_t* p)
+{
+    uint64_t v = 0;
+    std::memcpy(&v, p, 6);
+    return v;
 }
 
-inline Colour Expand(uint16_t c)
+// Colour table entries are B | G << 8 | R << 16 (byte 3 zero); fourColour selects the interpolated table (DXT1
+// with c0 > c1, and always for DXT5).
+inline void ColourTable(uint16_t c0, uint16_t c1, bool fourColour, uint32_t t[4])
 {
-    return {static_cast<uint8_t>(Rgb565Blue(c) << 3), static_cast<uint8_t>(Rgb565Green(c) << 2),
-            static_cast<uint8_t>(Rgb565Red(c) << 3)};
-}
-
-// Colour table; fourColour selects the interpolated table (DXT1 with c0 > c1, and always for DXT5).
-inline void ColourTable(uint16_t c0, uint16_t c1, bool fourColour, Colour t[4])
-{
-    const Colour e0 = Expand(c0), e1 = Expand(c1);
-    t[0] = e0;
-    t[1] = e1;
+    const unsigned b0 = Rgb565Blue(c0) << 3, g0 = Rgb565Green(c0) << 2, r0 = Rgb565Red(c0) << 3;
+    const unsigned b1 = Rgb565Blue(c1) << 3, g1 = Rgb565Green(c1) << 2, r1 = Rgb565Red(c1) << 3;
+    const auto pack = [](unsigned b, unsigned g, unsigned r) { return b | g << 8 | r << 16; };
+    t[0] = pack(b0, g0, r0);
+    t[1] = pack(b1, g1, r1);
     if (fourColour) {
-        t[2] = {static_cast<uint8_t>((2 * e0.b + e1.b + 1) / 3), static_cast<uint8_t>((2 * e0.g + e1.g + 1) / 3),
-                static_cast<uint8_t>((2 * e0.r + e1.r + 1) / 3)};
-        t[3] = {static_cast<uint8_t>((e0.b + 2 * e1.b + 1) / 3), static_cast<uint8_t>((e0.g + 2 * e1.g + 1) / 3),
-                static_cast<uint8_t>((e0.r + 2 * e1.r + 1) / 3)};
+        t[2] = pack((2 * b0 + b1 + 1) / 3, (2 * g0 + g1 + 1) / 3, (2 * r0 + r1 + 1) / 3);
+        t[3] = pack((b0 + 2 * b1 + 1) / 3, (g0 + 2 * g1 + 1) / 3, (r0 + 2 * r1 + 1) / 3);
     } else {
-        t[2] = {static_cast<uint8_t>((e0.b + e1.b) / 2), static_cast<uint8_t>((e0.g + e1.g) / 2),
-                static_cast<uint8_t>((e0.r + e1.r) / 2)};
-        t[3] = {0, 0, 0};
+        t[2] = pack((b0 + b1) / 2, (g0 + g1) / 2, (r0 + r1) / 2);
+        t[3] = 0;
     }
 }
 
@@ -79,72 +76,97 @@ void ReadRow(TStream& stream, std::vector<uint8_t>& row)
         std::memset(row.data() + n, 0, row.size() - n);
 }
 
+// Calls writeBlock(block, lines, x, cols, rows) for each block: lines[r] is the output row of block row r,
+// x the block's first byte in it, cols and rows the part of the block inside the image.
 template <int BlockBytes, typename WriteBlock>
-void Walk(TStream& stream, int height, int width, WriteBlock&& writeBlock)
+void Walk(TStream& stream, uint8_t* out, int height, int width, size_t bpp, WriteBlock&& writeBlock)
 {
     const int blocksWide = (width + 3) / 4;
+    const size_t stride = static_cast<size_t>(width) * bpp;
     std::vector<uint8_t> row(static_cast<size_t>(blocksWide) * BlockBytes);
     for (int by = 0; by < height; by += 4) {
         ReadRow(stream, row);
         const int rows = std::min(4, height - by);
+        uint8_t* lines[4];
+        for (int r = 0; r < rows; ++r)
+            lines[r] = out + static_cast<size_t>(height - 1 - (by + r)) * stride;
         const uint8_t* block = row.data();
         for (int bx = 0; bx < width; bx += 4, block += BlockBytes)
-            writeBlock(block, bx, by, std::min(4, width - bx), rows);
+            writeBlock(block, lines, static_cast<size_t>(bx) * bpp, std::min(4, width - bx), rows);
     }
 }
 
-} // namespace
-
-namespace {
-
-// Bpp 0 means "given at run time"; 3 and 4 are the callers' cases and get fixed strides.
+// Bpp 0 means "given at run time"; 3 and 4 are the callers' cases and get fixed strides. Whole blocks at 3
+// bytes per pixel are written a row (12 bytes) at a time.
 template <int Bpp>
 void Dxt1Image(TStream& stream, uint8_t* out, int height, int width, size_t runBpp)
 {
     const size_t bpp = Bpp ? Bpp : runBpp;
-    Walk<8>(stream, height, width, [&](const uint8_t* b, int bx, int by, int cols, int rows) {
+    Walk<8>(stream, out, height, width, bpp, [&](const uint8_t* b, uint8_t* const* lines, size_t x, int cols, int rows) {
         const uint16_t c0 = Le16(b), c1 = Le16(b + 2);
-        uint32_t idx = Le32(b + 4);
-        Colour t[4];
+        const uint32_t idx = Le32(b + 4);
+        uint32_t t[4];
         ColourTable(c0, c1, c0 > c1, t);
-        for (int r = 0; r < rows; ++r, idx >>= 8) {
-            uint8_t* p = out + (static_cast<size_t>(height - 1 - (by + r)) * static_cast<size_t>(width) +
-                                static_cast<size_t>(bx)) * bpp;
-            uint32_t bits = idx;
+        if (Bpp == 3 && cols == 4 && rows == 4) {
+            for (int r = 0; r < 4; ++r) {
+                const unsigned bits = idx >> (8 * r);
+                const uint64_t p0 = t[bits & 3], p1 = t[(bits >> 2) & 3], p2 = t[(bits >> 4) & 3],
+                               p3 = t[(bits >> 6) & 3];
+                const uint64_t lo = p0 | p1 << 24 | p2 << 48;
+                const uint32_t hi = static_cast<uint32_t>(p2 >> 16 | p3 << 8);
+                std::memcpy(lines[r] + x, &lo, 8);
+                std::memcpy(lines[r] + x + 8, &hi, 4);
+            }
+            return;
+        }
+        for (int r = 0; r < rows; ++r) {
+            uint8_t* p = lines[r] + x;
+            uint32_t bits = idx >> (8 * r);
             for (int c = 0; c < cols; ++c, bits >>= 2, p += bpp) {
-                const Colour& e = t[bits & 3];
-                p[0] = e.b;
-                p[1] = e.g;
-                p[2] = e.r;
+                const uint32_t e = t[bits & 3];
+                p[0] = static_cast<uint8_t>(e);
+                p[1] = static_cast<uint8_t>(e >> 8);
+                p[2] = static_cast<uint8_t>(e >> 16);
             }
         }
     });
 }
 
+// Whole blocks at 4 bytes per pixel are written a row (16 bytes) at a time, colour and alpha together.
 template <int Bpp>
 void Dxt5Image(TStream& stream, uint8_t* out, int height, int width, size_t runBpp)
 {
     const size_t bpp = Bpp ? Bpp : runBpp;
-    Walk<16>(stream, height, width, [&](const uint8_t* b, int bx, int by, int cols, int rows) {
+    Walk<16>(stream, out, height, width, bpp, [&](const uint8_t* b, uint8_t* const* lines, size_t x, int cols, int rows) {
         uint8_t at[8];
         AlphaTable(b[0], b[1], at);
-        uint64_t aidx = 0;
-        for (int i = 5; i >= 0; --i)
-            aidx = (aidx << 8) | b[2 + i];
-        const uint16_t c0 = Le16(b + 8), c1 = Le16(b + 10);
-        uint32_t idx = Le32(b + 12);
-        Colour t[4];
-        ColourTable(c0, c1, true, t);
-        for (int r = 0; r < rows; ++r, idx >>= 8, aidx >>= 12) {
-            uint8_t* p = out + (static_cast<size_t>(height - 1 - (by + r)) * static_cast<size_t>(width) +
-                                static_cast<size_t>(bx)) * bpp;
-            uint32_t bits = idx;
-            uint32_t abits = static_cast<uint32_t>(aidx);
+        const uint64_t aidx = Le48(b + 2);
+        const uint32_t idx = Le32(b + 12);
+        uint32_t t[4];
+        ColourTable(Le16(b + 8), Le16(b + 10), true, t);
+        if (Bpp == 4 && cols == 4 && rows == 4) {
+            for (int r = 0; r < 4; ++r) {
+                const unsigned bits = idx >> (8 * r);
+                const unsigned abits = static_cast<unsigned>(aidx >> (12 * r));
+                const auto px = [&](int c) {
+                    return static_cast<uint64_t>(t[(bits >> (2 * c)) & 3] |
+                                                 static_cast<uint32_t>(at[(abits >> (3 * c)) & 7]) << 24);
+                };
+                const uint64_t lo = px(0) | px(1) << 32, hi = px(2) | px(3) << 32;
+                std::memcpy(lines[r] + x, &lo, 8);
+                std::memcpy(lines[r] + x + 8, &hi, 8);
+            }
+            return;
+        }
+        for (int r = 0; r < rows; ++r) {
+            uint8_t* p = lines[r] + x;
+            uint32_t bits = idx >> (8 * r);
+            uint32_t abits = static_cast<uint32_t>(aidx >> (12 * r));
             for (int c = 0; c < cols; ++c, bits >>= 2, abits >>= 3, p += bpp) {
-                const Colour& e = t[bits & 3];
-                p[0] = e.b;
-                p[1] = e.g;
-                p[2] = e.r;
+                const uint32_t e = t[bits & 3];
+                p[0] = static_cast<uint8_t>(e);
+                p[1] = static_cast<uint8_t>(e >> 8);
+                p[2] = static_cast<uint8_t>(e >> 16);
                 p[3] = at[abits & 7];
             }
         }
