@@ -34,8 +34,10 @@ void ColourTables(const uint8_t* blocks, size_t n, uint32_t* t)
         const uint16_t c0 = Le16(b), c1 = Le16(b + 2);
         const uint16_t b0 = Rgb565Blue(c0) << 3, g0 = Rgb565Green(c0) << 2, r0 = Rgb565Red(c0) << 3;
         const uint16_t b1 = Rgb565Blue(c1) << 3, g1 = Rgb565Green(c1) << 2, r1 = Rgb565Red(c1) << 3;
-        const auto third = [](unsigned x) { return static_cast<uint16_t>(static_cast<uint16_t>(x) / 3); };
-        const auto pack = [](unsigned b, unsigned g, unsigned r) { return static_cast<uint32_t>(b | g << 8 | r << 16); };
+        const auto third = [](unsigned x) { return x / 3; };
+        const auto pack = [](unsigned b, unsigned g, unsigned r) {
+            return static_cast<uint32_t>(b | g << 8 | r << 16);
+        };
         const uint32_t four = (BlockBytes == 16 || c0 > c1) ? ~0u : 0u;
         t[4 * j] = pack(b0, g0, r0);
         t[4 * j + 1] = pack(b1, g1, r1);
@@ -138,17 +140,21 @@ __attribute__((target("ssse3"))) inline __m128i Load(const void* p)
 
 // The alpha table of a DXT5 block in the low 8 bytes: both ramps in 16-bit lanes, x div 7 and x div 5 as the
 // high halves of x times 9363 and 13108 (exact up to 7 x 255), then the one for the order of a0 and a1.
-__attribute__((target("ssse3"))) inline __m128i AlphaTable(unsigned a0, unsigned a1)
+__attribute__((target("ssse3"))) inline __m128i AlphaTableVector(unsigned a0, unsigned a1)
 {
     const __m128i x0 = _mm_set1_epi16(static_cast<short>(a0)), x1 = _mm_set1_epi16(static_cast<short>(a1));
+    // (w0 x a0 + w1 x a1) div d in each lane, m standing for 1 / d.
     const auto ramp = [&](__m128i w0, __m128i w1, short m) {
-        return _mm_mulhi_epu16(_mm_add_epi16(_mm_mullo_epi16(x0, w0), _mm_mullo_epi16(x1, w1)), _mm_set1_epi16(m));
+        const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(x0, w0), _mm_mullo_epi16(x1, w1));
+        return _mm_mulhi_epu16(sum, _mm_set1_epi16(m));
     };
     const __m128i seven = ramp(_mm_setr_epi16(7, 0, 6, 5, 4, 3, 2, 1), _mm_setr_epi16(0, 7, 1, 2, 3, 4, 5, 6), 9363);
-    const __m128i five = _mm_or_si128(ramp(_mm_setr_epi16(5, 0, 4, 3, 2, 1, 0, 0), _mm_setr_epi16(0, 5, 1, 2, 3, 4, 0, 0), 13108),
-                                      _mm_setr_epi16(0, 0, 0, 0, 0, 0, 0, 255));
+    const __m128i five =
+        _mm_or_si128(ramp(_mm_setr_epi16(5, 0, 4, 3, 2, 1, 0, 0), _mm_setr_epi16(0, 5, 1, 2, 3, 4, 0, 0), 13108),
+                     _mm_setr_epi16(0, 0, 0, 0, 0, 0, 0, 255));
     const __m128i pick = _mm_set1_epi16(a0 > a1 ? -1 : 0);
-    return _mm_packus_epi16(_mm_or_si128(_mm_and_si128(pick, seven), _mm_andnot_si128(pick, five)), _mm_setzero_si128());
+    const __m128i table = _mm_or_si128(_mm_and_si128(pick, seven), _mm_andnot_si128(pick, five));
+    return _mm_packus_epi16(table, _mm_setzero_si128());
 }
 
 // Blocks 0 to n - 1 of a row of DXT1 blocks, all four rows of each inside the image, 3 bytes per pixel.
@@ -177,7 +183,7 @@ __attribute__((target("ssse3"))) void Dxt5Blocks(const uint8_t* blocks, const ui
     for (size_t j = 0; j < n; ++j) {
         const uint8_t* b = blocks + 16 * j;
         const __m128i table = Load(colours + 4 * j);
-        const __m128i alphaTable = AlphaTable(b[0], b[1]);
+        const __m128i alphaTable = AlphaTableVector(b[0], b[1]);
         const uint64_t aidx = Le48(b + 2);
         const uint32_t idx = Le32(b + 12);
         for (int r = 0; r < 4; ++r) {
@@ -197,7 +203,7 @@ template <bool Dxt5>
 void DecodeImage(TStream& stream, uint8_t* out, int height, int width, size_t bpp)
 {
     constexpr size_t blockBytes = Dxt5 ? 16 : 8;
-    const size_t wide = static_cast<size_t>(width + 3) / 4, stride = static_cast<size_t>(width) * bpp;
+    const size_t wide = (static_cast<size_t>(width) + 3) / 4, stride = static_cast<size_t>(width) * bpp;
     std::vector<uint8_t> row(wide * blockBytes);
     std::vector<uint32_t> colours(wide * 4);
 #ifdef DDS_SHUFFLE
