@@ -237,13 +237,14 @@ void DecodeImage(TStream& stream, uint8_t* out, int height, int width, size_t bp
             const int cols = std::min(4, width - static_cast<int>(4 * j));
             for (int r = 0; r < rows; ++r) {
                 uint8_t* p = lines[r] + 4 * j * bpp;
-                for (int c = 0; c < cols; ++c, p += bpp) {
-                    const uint32_t e = t[(idx >> (8 * r + 2 * c)) & 3];
+                uint32_t bits = idx >> (8 * r), abits = static_cast<uint32_t>(aidx >> (12 * r));
+                for (int c = 0; c < cols; ++c, p += bpp, bits >>= 2, abits >>= 3) {
+                    const uint32_t e = t[bits & 3];
                     p[0] = static_cast<uint8_t>(e);
                     p[1] = static_cast<uint8_t>(e >> 8);
                     p[2] = static_cast<uint8_t>(e >> 16);
                     if (Dxt5)
-                        p[3] = at[(aidx >> (12 * r + 3 * c)) & 7];
+                        p[3] = at[abits & 7];
                 }
             }
         }
