@@ -192,30 +192,52 @@ TEST(DecodeDXT, ShortStreamDecodesMissingBlocksAsZeros)
     EXPECT_EQ(Bgr(d, 8, 8, 3, 0, 0), (C{248, 252, 248}));
     EXPECT_EQ(Bgr(d, 8, 8, 3, 4, 0), (C{0, 0, 0}));
     EXPECT_EQ(Bgr(d, 8, 8, 3, 7, 7), (C{0, 0, 0}));
+    // The second row of blocks is zeros too, not what the first row read.
+    EXPECT_EQ(Bgr(d, 8, 8, 3, 0, 4), (C{0, 0, 0}));
+
+    // A row of 260 blocks, longer than one read of the stream, which ends before the last block.
+    std::vector<uint8_t> row;
+    for (int j = 0; j < 259; ++j) {
+        const auto blk = Dxt1Block(static_cast<uint16_t>(j + 1), 0, 0);
+        row.insert(row.end(), blk.begin(), blk.end());
+    }
+    TMemoryStream wide(row);
+    std::vector<uint8_t> w;
+    DecodeDXT1(wide, w, 4, 1040, 3);
+    EXPECT_EQ(wide.Position(), 259 * 8);
+    for (int j = 0; j < 260; ++j) {
+        const C colour = j < 259 ? C{((j + 1) & 0x1F) << 3, ((j + 1) >> 5) << 2, 0} : C{0, 0, 0};
+        EXPECT_EQ(Bgr(w, 1040, 4, 3, 4 * j + 3, 3), colour) << j;
+    }
 }
 
 TEST(DecodeDXT, AgreesWithAnIndependentDecoder)
 {
-    const int w = 20, h = 12; // 5 x 3 blocks
+    const int w = 22, h = 14; // 6 x 4 blocks, the last column and row clipped
     std::mt19937 rng(42);
     for (int flags : {squish::kDxt1, squish::kDxt5}) {
         const int blockBytes = flags == squish::kDxt1 ? 8 : 16;
-        std::vector<uint8_t> blocks(static_cast<size_t>(5 * 3 * blockBytes));
+        std::vector<uint8_t> blocks(static_cast<size_t>(6 * 4 * blockBytes));
         for (auto& b : blocks)
             b = static_cast<uint8_t>(rng());
         std::vector<uint8_t> ref(static_cast<size_t>(w * h * 4));
         squish::DecompressImage(ref.data(), w, h, blocks.data(), flags);
-        TMemoryStream s(blocks);
-        std::vector<uint8_t> d;
-        if (flags == squish::kDxt1)
-            DecodeDXT1(s, d, h, w, 3);
-        else
-            DecodeDXT5(s, d, h, w, 4);
         const int bpp = flags == squish::kDxt1 ? 3 : 4;
+        // The callers' pixel size, and one byte more, whose extra byte stays as it was.
+        std::vector<uint8_t> d, wide(static_cast<size_t>(w * h * (bpp + 1)), 0xC3);
+        TMemoryStream s(blocks), s2(blocks);
+        if (flags == squish::kDxt1) {
+            DecodeDXT1(s, d, h, w, bpp);
+            DecodeDXT1(s2, wide, h, w, bpp + 1);
+        } else {
+            DecodeDXT5(s, d, h, w, bpp);
+            DecodeDXT5(s2, wide, h, w, bpp + 1);
+        }
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const uint8_t* r = &ref[(static_cast<size_t>(y) * w + x) * 4];
-                const uint8_t* o = &d[(static_cast<size_t>(h - 1 - y) * w + x) * bpp];
+                const size_t at = static_cast<size_t>(h - 1 - y) * w + x;
+                const uint8_t* o = &d[at * bpp];
                 // The plain shift leaves the low bits zero: at most 7 apart, plus rounding of the means.
                 EXPECT_NEAR(o[0], r[2], 8) << x << "," << y;
                 EXPECT_NEAR(o[1], r[1], 8) << x << "," << y;
@@ -223,6 +245,9 @@ TEST(DecodeDXT, AgreesWithAnIndependentDecoder)
                 if (bpp == 4) {
                     EXPECT_EQ(o[3], r[3]) << x << "," << y;
                 }
+                const uint8_t* o2 = &wide[at * (bpp + 1)];
+                EXPECT_EQ(std::vector<uint8_t>(o2, o2 + bpp), std::vector<uint8_t>(o, o + bpp)) << x << "," << y;
+                EXPECT_EQ(o2[bpp], 0xC3) << x << "," << y;
             }
     }
 }
