@@ -17,9 +17,8 @@ namespace {
 inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t Le32(const uint8_t* p)
 {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
 }
 inline uint64_t Le48(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le16(p + 4)) << 32; }
 
