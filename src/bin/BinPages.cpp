@@ -317,7 +317,7 @@ void TBinPages::Button5Click()
             Log("Image file converted.");
             break;
         case RawConversion::WouldReplace:
-            Log("! " + WouldReplaceSourceText(RawImageOutput(path)));
+            LogWouldReplace(window_.frontend(), RawImageOutput(path));
             break;
         case RawConversion::NoRawImage:
             Log("I can't do anything with this file!");

@@ -468,5 +468,5 @@ void TBinFile::ExtractBlock(int32_t index)
             out.WriteBuffer(Stream.Memory() + b.DataOffset(), held);
     }, false);
     if (!written)
-        frontend_.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(path));
+        LogWouldReplace(frontend_, path);
 }

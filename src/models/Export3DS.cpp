@@ -278,5 +278,5 @@ void TWorldData::Export3DS(const std::string& BaseName, const std::string& binFi
         out.WriteBuffer(w.Data.data(), static_cast<int64_t>(w.Data.size()));
     }, false);
     if (!written)
-        UI.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(path));
+        LogWouldReplace(UI, path);
 }

@@ -178,13 +178,13 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
         }
         mtl.Close();
     } else {
-        UI.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(mtlPath));
+        LogWouldReplace(UI, mtlPath);
     }
 
     const std::string objPath = NamedOutputPath(BaseName + ".obj", binFileName);
     std::unique_ptr<TFileStream> objFile = CreateOutputFile(objPath, Inputs, false);
     if (!objFile) {
-        UI.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(objPath));
+        LogWouldReplace(UI, objPath);
         return;
     }
     TextFile obj(objPath, std::move(objFile));

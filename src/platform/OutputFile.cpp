@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Frontend.h"
+
 namespace fs = std::filesystem;
 
 void TFileIds::Add(const fs::path& path)
@@ -60,6 +62,11 @@ std::unique_ptr<TFileStream> CreateOutputFile(const fs::path& path, const TFileI
 std::string WouldReplaceSourceText(const std::string& path)
 {
     return path + ": the output would replace its own source file, not written.";
+}
+
+void LogWouldReplace(Frontend& ui, const std::string& path)
+{
+    ui.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(path));
 }
 
 void RemoveUnfinished(const fs::path& path) { ::unlink(path.c_str()); }

@@ -11,6 +11,8 @@
 
 #include "platform/Stream.h"
 
+class Frontend;
+
 // A set of files by identity (device and inode), so that other spellings of a name and links count as the file.
 class TFileIds {
 public:
@@ -40,6 +42,8 @@ std::unique_ptr<TFileStream> CreateOutputFile(const std::filesystem::path& path,
 
 // The message for an output skipped because it would replace one of the files it is made from.
 std::string WouldReplaceSourceText(const std::string& path);
+// The same as a line of the analyzer's log.
+void LogWouldReplace(Frontend& ui, const std::string& path);
 
 // Removes a file that could not be finished.
 void RemoveUnfinished(const std::filesystem::path& path);

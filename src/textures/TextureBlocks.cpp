@@ -357,7 +357,7 @@ void TBinFile::ExportTexture(int32_t index)
         frontend_.ShowMessage(TooLarge(h, b));
     }
     if (!written)
-        frontend_.AppendLine(MemoId::Memo3, "! " + WouldReplaceSourceText(name));
+        LogWouldReplace(frontend_, name);
 }
 
 void TBinFile::ExtractAllTextures()
