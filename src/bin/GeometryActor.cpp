@@ -265,7 +265,7 @@ void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, 
     else if (type == 8)
         LoadList(bin, g, Matrix, load);
     else
-        bin.frontend().ShowMessage("Contact the author! " + NameText(B.Name) + " multiple datablocks?");
+        bin.frontend().ShowMessage("Contact the author! " + WholeNameText(B.Name) + " multiple datablocks?");
 }
 
 } // namespace

@@ -131,6 +131,11 @@ TEST_F(ActorLoader, PlainMeshAndOtherTypes)
     EXPECT_EQ(Memo3(), std::vector<std::string>{"Unexpected code for rock"});
     bin.LoadActorGeometry(1, false, Identity(), true);
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Contact the author! crate.gao multiple datablocks?"});
+    // The box names the block in full, however long its name.
+    const std::string longName = std::string(3000, 'c') + ".gao";
+    bin.Blocks[1].Name = longName;
+    bin.LoadActorGeometry(1, false, Identity(), true);
+    EXPECT_EQ(ui.messages.back(), "Contact the author! " + longName + " multiple datablocks?");
     // A bad index still empties the trace box.
     Memo2().push_back("old");
     bin.LoadActorGeometry(9, false, Identity(), true);
