@@ -64,7 +64,11 @@ uint16_t U16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 
 
 namespace geometry {
 
-void Log(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(MemoId::Memo3, line); }
+void Log(TBinFile& bin, const std::string& line)
+{
+    ++bin.LoaderLines;
+    bin.frontend().AppendLine(MemoId::Memo3, line);
+}
 
 int64_t BlockRemaining(TBinFile& bin, const TGeometryLoad& g)
 {
