@@ -400,7 +400,10 @@ TEST(MainWindow, LogBoxesKeepLeadingEmptyLinesAndTheirOrderInsideACommand)
     ASSERT_EQ(dialogs.logAtBox.size(), 1u);
     EXPECT_EQ(dialogs.logAtBox[0], "before");
     EXPECT_EQ(dialogs.log->toPlainText(), "before\nafter");
-    // So does the window whenever pending messages run (a long load lets them run as it goes).
+    // So does the window whenever pending messages run (a long load lets them run as it goes), also when none
+    // are waiting.
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
     {
         const TCommandScope command(f);
         f.AppendLine(MemoId::Memo3, "loading");
