@@ -85,7 +85,7 @@ protected:
 TEST_F(ExportTest, MtlFileOfTwoModels)
 {
     TwoLoads();
-    w.ExportOBJ("crate", 0, "/maps/level1.bin");
+    w.ExportOBJ("crate", 0, "/maps/level1.bin", TFileIds());
     const auto lines = SplitCrLf(ReadText(dir_.file("crate.mtl")));
     const std::vector<std::string> expect = {"#",
                                              "# crate.mtl",
@@ -111,7 +111,7 @@ TEST_F(ExportTest, MtlFileOfTwoModels)
 TEST_F(ExportTest, ObjFileOfTwoLoads)
 {
     TwoLoads();
-    w.ExportOBJ("crate", 0x0A1B2C3D, "/maps/level1.bin");
+    w.ExportOBJ("crate", 0x0A1B2C3D, "/maps/level1.bin", TFileIds());
     EXPECT_EQ(w.Models[0].FirstTriangle, 0);
     EXPECT_EQ(w.Models[1].FirstTriangle, 2);
     const auto lines = SplitCrLf(ReadText(dir_.file("crate.obj")));
@@ -155,7 +155,7 @@ TEST_F(ExportTest, ObjFileOfTwoLoads)
     // in its place.
     w.Models[0].Name = std::string(5000, 'a');
     w.Models[1].Name = std::string((2u << 20) + 3, 'b');
-    w.ExportOBJ("crate", 0x0A1B2C3D, "/maps/level1.bin");
+    w.ExportOBJ("crate", 0x0A1B2C3D, "/maps/level1.bin", TFileIds());
     std::vector<std::string> expect = lines;
     std::replace(expect.begin(), expect.end(), std::string("g crate0"), "g " + w.Models[0].Name);
     std::replace(expect.begin(), expect.end(), std::string("g crate1"), "g " + w.Models[1].Name);
@@ -164,7 +164,7 @@ TEST_F(ExportTest, ObjFileOfTwoLoads)
 
 TEST_F(ExportTest, EmptyWorldAndEmptyBaseName)
 {
-    w.ExportOBJ("", 0, "");
+    w.ExportOBJ("", 0, "", TFileIds());
     EXPECT_EQ(SplitCrLf(ReadText(dir_.file(".mtl"))), (std::vector<std::string>{"#", "# .mtl", "#", ""}));
     const auto lines = SplitCrLf(ReadText(dir_.file(".obj")));
     const std::vector<std::string> expect = {"# Wavefront model exported by Tarvesh Mox",
@@ -185,7 +185,7 @@ TEST_F(ExportTest, ModelWithoutTextureGetsNoMapLine)
 {
     AddModel(w, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}, "m0");
     w.Models[0].Pack = 3;
-    w.ExportOBJ("nomap", 0, "a.bin");
+    w.ExportOBJ("nomap", 0, "a.bin", TFileIds());
     const std::string mtl = ReadText(dir_.file("nomap.mtl"));
     EXPECT_EQ(mtl.find("map_Kd"), std::string::npos);
     EXPECT_NE(mtl.find("Ns 0.000000\r\n\r\n"), std::string::npos);
@@ -194,15 +194,15 @@ TEST_F(ExportTest, ModelWithoutTextureGetsNoMapLine)
 TEST_F(ExportTest, ExportModelFollowsTheFormatOption)
 {
     AddModel(w, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}, "m0");
-    w.ExportModel("fmt", 0, "a.bin");
+    w.ExportModel("fmt", 0, "a.bin", TFileIds());
     EXPECT_TRUE(std::filesystem::exists(dir_.file("fmt.obj")));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("fmt.3DS")));
     ui.options[OptionId::ModelFormat] = 1;
-    w.ExportModel("fmt3", 0, "a.bin");
+    w.ExportModel("fmt3", 0, "a.bin", TFileIds());
     EXPECT_TRUE(std::filesystem::exists(dir_.file("fmt3.3DS")));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("fmt3.obj")));
     ui.options[OptionId::ModelFormat] = -1;
-    w.ExportModel("none", 0, "a.bin");
+    w.ExportModel("none", 0, "a.bin", TFileIds());
     EXPECT_FALSE(std::filesystem::exists(dir_.file("none.obj")));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("none.3DS")));
 }
@@ -235,12 +235,12 @@ TEST_F(ExportTest, BaseNameFromDataCannotClimbOut)
     std::filesystem::create_directory(dir_.path() / "work");
     CurrentDir inner(dir_.path() / "work");
     // The ".." becomes a folder "__" below the current one, which does not exist: the export fails there.
-    EXPECT_THROW(w.ExportOBJ("..\\escaped", 0, "a.bin"), EStreamError);
-    EXPECT_THROW(w.Export3DS("../escaped", "a.bin"), EStreamError);
+    EXPECT_THROW(w.ExportOBJ("..\\escaped", 0, "a.bin", TFileIds()), EStreamError);
+    EXPECT_THROW(w.Export3DS("../escaped", "a.bin", TFileIds()), EStreamError);
     EXPECT_FALSE(std::filesystem::exists(dir_.file("escaped.mtl")));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("escaped.3DS")));
     std::filesystem::create_directory(dir_.path() / "work" / "__");
-    w.ExportOBJ("..\\escaped", 0, "a.bin");
+    w.ExportOBJ("..\\escaped", 0, "a.bin", TFileIds());
     // The OBJ file names its MTL file as it lies beside it.
     EXPECT_EQ(SplitCrLf(ReadText((dir_.path() / "work" / "__" / "escaped.obj").string()))[1], "mtllib escaped.mtl");
 }
@@ -280,7 +280,7 @@ Bytes File3DS(const Chunk& materials, const Chunk& objects)
 
 TEST_F(ExportTest, Whole3DSFilesByteForByte)
 {
-    w.Export3DS("empty", "");
+    w.Export3DS("empty", "", TFileIds());
     const Bytes empty = File3DS({}, {});
     ASSERT_EQ(empty.size(), 159u);
     EXPECT_EQ(ReadFileBytes(dir_.file("empty.3DS")), empty);
@@ -292,7 +292,7 @@ TEST_F(ExportTest, Whole3DSFilesByteForByte)
     for (int t = 0; t < 2; ++t)
         for (int k = 0; k < 3; ++k)
             w.Models[0].Triangles[static_cast<size_t>(t)].TexCoord[k] = uv[t][k];
-    w.Export3DS("one", "/maps/caf\xC3\xA9.bin");
+    w.Export3DS("one", "/maps/caf\xC3\xA9.bin", TFileIds());
 
     Chunk colour;
     colour.Add(0x0011, Chunk().U8(0xFF).U8(0xFF).U8(0xFF)).Add(0x0012, Chunk().U8(0xFF).U8(0xFF).U8(0xFF));
@@ -381,7 +381,7 @@ TEST_F(ExportTest, ManyModelsOf3DS)
 {
     for (int i = 0; i < 27; ++i)
         AddModel(w, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}, "m" + std::to_string(i));
-    w.Export3DS("world", "/maps/a.bin");
+    w.Export3DS("world", "/maps/a.bin", TFileIds());
     // Model 26 has Material_0000026 and O_0000001A.
     const auto b = ReadFileBytes(dir_.file("world.3DS"));
     const std::string all(b.begin(), b.end());
@@ -396,7 +396,7 @@ TEST_F(ExportTest, LegacyMapNamesAreCutToTheKey)
 {
     AddModel(w, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}, "m0");
     ui.options[OptionId::Legacy3DS] = 1;
-    w.Export3DS("legacy", "/maps/a.bin");
+    w.Export3DS("legacy", "/maps/a.bin", TFileIds());
     auto b = ReadFileBytes(dir_.file("legacy.3DS"));
     EXPECT_NE(std::string(b.begin(), b.end()).find(std::string("O_00000000\0", 11)), std::string::npos);
     size_t map = FindChunk(b, 0xA300, 0, b.size());
@@ -406,7 +406,7 @@ TEST_F(ExportTest, LegacyMapNamesAreCutToTheKey)
 
     // Without the option the name stays whole.
     ui.options[OptionId::Legacy3DS] = 0;
-    w.Export3DS("legacy", "/maps/a.bin");
+    w.Export3DS("legacy", "/maps/a.bin", TFileIds());
     b = ReadFileBytes(dir_.file("legacy.3DS"));
     map = FindChunk(b, 0xA300, 0, b.size());
     EXPECT_EQ(U32(b, map + 2), 21u);
@@ -415,7 +415,7 @@ TEST_F(ExportTest, LegacyMapNamesAreCutToTheKey)
 TEST_F(ExportTest, PlacedPositionsSurviveAnIndependentImport)
 {
     TwoLoads();
-    w.Export3DS("two", "/maps/level1.bin");
+    w.Export3DS("two", "/maps/level1.bin", TFileIds());
     const ImportedModel im = ImportModel(dir_.file("two.3DS"));
     ASSERT_TRUE(im.ok) << im.error;
     ASSERT_EQ(im.faces, 5u);
@@ -444,7 +444,7 @@ TEST_F(ExportTest, ModelTooLargeFor3DSIsSkippedWithALogLine)
     faces.resize(3 * (65535 - 2));
     faces.insert(faces.end(), {0, 1, 2, 2, 1, 0});
     AddModel(w, xyz, faces, "limit");
-    w.Export3DS("big", "a.bin");
+    w.Export3DS("big", "a.bin", TFileIds());
     ASSERT_EQ(ui.Lines(MemoId::Memo3).size(), 1u);
     EXPECT_NE(ui.Lines(MemoId::Memo3)[0].find("65535"), std::string::npos);
     const ImportedModel im = ImportModel(dir_.file("big.3DS"));
