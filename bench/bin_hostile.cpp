@@ -4,7 +4,9 @@
 //    hold all their bytes (time per held byte);
 //  - "Extract data" of a block claiming 0xFFFFFFF0 bytes in a 32-byte file;
 //  - multi-block lists: a chain in which every list names the next one twice (time per level), one list of
-//    many distinct parts (time per part), and a 3 MB file of inner lists of large meshes (exports done).
+//    many distinct parts (time per part), a 3 MB file of inner lists of large meshes (exports done), and a 1 MB
+//    file whose list names a list of 250,000 missing keys 40 times (log lines written; run it alone under
+//    /usr/bin/time -v for the peak memory).
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -141,6 +143,26 @@ void BM_List_InnerListsOfLargeMeshes(benchmark::State& state)
     state.counters["exports"] = exports;
 }
 BENCHMARK(BM_List_InnerListsOfLargeMeshes)->Arg(10)->Unit(benchmark::kMillisecond);
+
+void BM_List_MissingKeysNamedAgain(benchmark::State& state)
+{
+    std::vector<uint32_t> missing(250000);
+    for (uint32_t i = 0; i < missing.size(); ++i)
+        missing[i] = 0x100000 + i;
+    Loaded l(ExpandedBin({{0x700, ListData(std::vector<uint32_t>(40, 0x800))},
+                          {0x800, ListData(missing)},
+                          {TerminatorKey, TerminatorData()}}));
+    l.ui.options[OptionId::ModelFormat] = -1; // the load alone, no export file
+    size_t lines = 0;
+    for (auto _ : state) {
+        l.ui.memos = {};
+        l.bin.LoadActorGeometry(0, true, IdentityMatrix(), true);
+        lines = l.ui.Lines(MemoId::Memo3).size();
+    }
+    state.counters["file_MB"] = static_cast<double>(l.bin.Stream.Size()) / (1 << 20);
+    state.counters["log_lines"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_List_MissingKeysNamedAgain)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

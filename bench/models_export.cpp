@@ -65,7 +65,7 @@ void BM_ExportOBJ_1M_vertices_2M_triangles(benchmark::State& state)
 {
     Fixture& f = Big();
     for (auto _ : state)
-        f.world.ExportOBJ("bench", 0, "bench.bin");
+        f.world.ExportOBJ("bench", 0, "bench.bin", TFileIds());
     std::filesystem::remove(f.dir / "bench.obj");
     std::filesystem::remove(f.dir / "bench.mtl");
 }
@@ -77,7 +77,7 @@ void BM_ExportOBJ_small_world(benchmark::State& state)
 {
     static Fixture f(36, 12);
     for (auto _ : state)
-        f.world.ExportOBJ("small", 0, "bench.bin");
+        f.world.ExportOBJ("small", 0, "bench.bin", TFileIds());
     std::filesystem::remove(f.dir / "small.obj");
     std::filesystem::remove(f.dir / "small.mtl");
 }
@@ -128,7 +128,7 @@ void BM_Export3DS_one_model(benchmark::State& state)
         f->world.ModelCount = 1;
     }
     for (auto _ : state)
-        f->world.Export3DS("bench", "bench.bin");
+        f->world.Export3DS("bench", "bench.bin", TFileIds());
     state.SetComplexityN(state.range(0));
     std::filesystem::remove(f->dir / "bench.3DS");
 }

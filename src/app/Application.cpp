@@ -32,16 +32,7 @@ bool TTarveshApplication::notify(QObject* receiver, QEvent* event)
     return result;
 }
 
-std::string ExceptionMessage(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "Unknown error";
-    }
-}
+std::string ExceptionMessage(std::exception_ptr error) { return ErrorText(error); }
 
 void TTarveshApplication::HandleException(std::exception_ptr error)
 {

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
+#include "app/Application.h"
 #include "app/Tmox.h"
 
 namespace {
@@ -155,6 +156,8 @@ void QtFrontend::SystemBox(const std::string& text, const std::string& caption)
     FlushLines();
     window_.dialogs().SystemMessageBox(text, caption);
 }
+
+void QtFrontend::ShowError(std::exception_ptr error) { ShowException(error); }
 
 void QtFrontend::ProcessMessages()
 {

@@ -18,6 +18,7 @@ public:
     void AppendLine(MemoId memo, const std::string& line) override;
     void AppendLines(MemoId memo, const std::vector<std::string>& lines) override;
     void ClearMemo(MemoId memo) override;
+    void ShowError(std::exception_ptr error) override;
     void ProcessMessages() override;
     int Option(OptionId id) override;
 

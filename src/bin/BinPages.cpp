@@ -63,29 +63,6 @@ QAction* MakeItem(QMenu* menu, QWidget* owner, const char* name, const char* cap
     return a;
 }
 
-// Writes a new temporary file in the same folder (whatever lay at its name, a link or a FIFO say, is removed
-// first, never written through), renamed over the target at the end; on failure the temporary file is removed
-// and the error goes on.
-template <typename Body>
-void WriteReplacing(const std::string& path, Body body)
-{
-    if (path.empty())
-        TFileStream(path, TFileStream::Create); // raises the stream layer's error
-    const std::string temp = path + ".part";
-    try {
-        {
-            const std::unique_ptr<TFileStream> out = CreateOutputFile(temp, TFileIds(), false);
-            body(*out);
-            out->Close();
-        }
-        std::filesystem::rename(temp, path);
-    } catch (...) {
-        std::error_code ec;
-        std::filesystem::remove(temp, ec);
-        throw;
-    }
-}
-
 // Resets a flag and re-enables the commands when a load ends, also by an error.
 class LoadGuard {
 public:
@@ -263,11 +240,15 @@ void TBinPages::Button3Click()
             {kExpandedFilter, kExpandedDefaultExt, ChangeFileExt(path, ".binexpanded"), ""});
         if (!target)
             return;
-        // After a failure the file keeps what was expanded before it, and the warning says where it stopped.
+        // The input itself, by any name or link, is never replaced. After a failure the file keeps what was
+        // expanded before it, and the warning says where it stopped.
+        TFileIds source;
+        source.Add(input);
         ExpandStatus status;
         bool ok = false;
-        WriteReplacing(*target, [&](TFileStream& out) { ok = ExpandBin(input, out, &status); });
-        if (!ok)
+        if (!WriteReplacingFile(*target, source, [&](TFileStream& out) { ok = ExpandBin(input, out, &status); }))
+            window_.dialogs().Warning(WouldReplaceSourceText(*target));
+        else if (!ok)
             window_.dialogs().Warning(ExpandFailureText(status));
         return;
     }
@@ -396,7 +377,7 @@ void TBinPages::List1Click()
     const std::string fileName =
         window_.dialogs().InputBox("Save list", "File to save to?", ChangeFileExt(Bin()->FileName, ".txt"));
     const TListLines& lines = ListModel->Lines();
-    WriteReplacing(fileName, [&](TFileStream& out) {
+    const bool written = WriteReplacingFile(fileName, Bin()->Inputs, [&](TFileStream& out) {
         std::string text;
         for (int i = 0; i < lines.Count(); ++i) {
             text.append(lines.Line(i));
@@ -408,6 +389,8 @@ void TBinPages::List1Click()
         }
         out.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
     });
+    if (!written)
+        LogWouldReplace(window_.frontend(), fileName);
 }
 
 void TBinPages::Extractdata1Click()

@@ -20,7 +20,8 @@ enum class ExpandFault {
     None,          // the end chunk, or a chunk that produces nothing, was reached
     InvalidHeader, // U < P, or an end chunk with packed bytes
     Truncated,     // the source ends inside the chunk (its header or its packed bytes)
-    BadData,       // the packed bytes do not expand cleanly (an LZO status other than OK or input left over)
+    BadData,       // the packed bytes do not expand cleanly (an LZO status other than OK; packed bytes left over
+                   // after LZO's end marker are accepted)
 };
 
 // Where and why an expansion stopped.

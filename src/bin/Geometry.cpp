@@ -14,11 +14,11 @@ void StripNulls(std::string& s)
     s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
 }
 
-std::string CutName(std::string name)
+std::string CutName(std::string name, size_t keep)
 {
-    if (name.size() <= kMaxNameBytes)
+    if (name.size() - std::min(keep, name.size()) <= kMaxNameBytes)
         return name;
-    size_t end = kMaxNameBytes;
+    size_t end = keep + kMaxNameBytes;
     while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
         --end; // a UTF-8 character is kept whole or dropped
     name.resize(end);
@@ -28,8 +28,12 @@ std::string CutName(std::string name)
 std::string NameText(const std::string& stored)
 {
     if (stored.size() > kMaxNameBytes)
-        return NameText(CutName(stored)) + "...";
-    const std::string& bytes = stored;
+        return WholeNameText(CutName(stored)) + "...";
+    return WholeNameText(stored);
+}
+
+std::string WholeNameText(const std::string& bytes)
+{
     size_t i = 0;
     const size_t n = bytes.size();
     while (i < n) {
@@ -60,7 +64,11 @@ uint16_t U16At(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 
 
 namespace geometry {
 
-void Log(TBinFile& bin, const std::string& line) { bin.frontend().AppendLine(MemoId::Memo3, line); }
+void Log(TBinFile& bin, const std::string& line)
+{
+    ++bin.LoaderLines;
+    bin.frontend().AppendLine(MemoId::Memo3, line);
+}
 
 int64_t BlockRemaining(TBinFile& bin, const TGeometryLoad& g)
 {
@@ -97,8 +105,11 @@ bool Prologue(TBinFile& bin, int32_t Index, bool Quiet, bool Reset, TGeometryLoa
             g.BaseName = DropLastChars(B.Name, 4);
         g.ExportKey = B.Key;
     }
-    // Every model of the block carries the base name: one that no file could have is cut.
-    g.BaseName = CutName(std::move(g.BaseName));
+    // Every model of the block carries the base name: one that no file could have is cut, but never inside the
+    // folder of the bin file, where a name made from its path lies.
+    const std::string folder = ExtractFilePath(bin.FileName);
+    const bool inFolder = g.BaseName.compare(0, folder.size(), folder) == 0;
+    g.BaseName = CutName(std::move(g.BaseName), inFolder ? folder.size() : 0);
     if (g.BaseName.rfind("B_", 0) == 0) {
         Log(bin, "Mesh/Bone?" + NameText(g.BaseName));
         return false;

@@ -22,13 +22,16 @@ constexpr uint32_t ActorCode = 0xC0DE2002;
 void StripNulls(std::string& s);
 
 // Names longer than any file name (a Game Object may name a block with all its bytes) are cut to this many
-// bytes where they are repeated: in model names and in messages.
+// bytes where they are repeated: in model names and in messages. The folder of the bin file, which a name made
+// from its path begins with, is not counted: it may be as long as any path.
 constexpr size_t kMaxNameBytes = 1024;
-// The name's first kMaxNameBytes bytes at most, without a UTF-8 character cut in two.
-std::string CutName(std::string name);
+// The name's first `keep` + kMaxNameBytes bytes at most, without a UTF-8 character cut in two.
+std::string CutName(std::string name, size_t keep = 0);
 
 // A block or model name as display text: kept when valid UTF-8; a file-system name in another encoding has its
-// bytes shown as Windows-1252. A name longer than kMaxNameBytes is cut and ends in "...".
+// bytes shown as Windows-1252.
+std::string WholeNameText(const std::string& stored);
+// The same, a name longer than kMaxNameBytes cut and ending in "...".
 std::string NameText(const std::string& stored);
 
 // What one load keeps between its steps.

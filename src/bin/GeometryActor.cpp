@@ -44,6 +44,9 @@ constexpr size_t kMaxListDepth = 64;
 constexpr int64_t kPartFactor = 16;
 constexpr int64_t kAllowance = int64_t{1} << 20;
 static_assert(sizeof(model) <= 10 * 8 && sizeof(triangle) <= 10 * 16);
+// Each line a list load writes to the analyzer's log costs this much from the same budget (a line in the window
+// takes about 100 bytes). A key takes 4 bytes of the file: the budget holds a line for every key of a list.
+constexpr int64_t kLineCost = 4 * kPartFactor;
 // The export of an inner list writes the world as it stands: it costs kExportCost and the mesh bytes loaded so
 // far, from a budget of kExportFactor times the stream's size and kAllowance. A file of n inner lists, each naming
 // an n-th of its bytes in meshes, needs about (n + 1) / 2 times its size.
@@ -54,21 +57,30 @@ constexpr int64_t kExportFactor = 64;
 //  - a list is not entered while it is being loaded (one that contains itself, directly or through other lists);
 //    named again elsewhere it loads again, as a mesh named again does;
 //  - parts lie at most kMaxListDepth lists deep;
-//  - every part entered (mesh or list) costs its 12 header bytes and its data bytes from the part budget above,
-//    and a mesh the base name of each model it named once loaded: each block fits kPartFactor times, and blocks named again
-//    load while the budget lasts;
+//  - one part budget (above) is shared by every part of the load: a part entered (mesh or list) costs its 12
+//    header bytes and its data bytes, a loaded mesh also the base name of each model it named, and each line
+//    written to the log kLineCost. A file that names each block once loads whole; blocks named again load while
+//    the budget lasts;
 //  - the exports of inner lists cost from the export budget above; the list the load began with always exports.
 // What these bounds skip is counted per reason, and each reason that occurred gets one line at the end.
 struct TActorLoad {
-    enum Reason { Cycle, Depth, Parts, Exports, ReasonCount };
+    enum Reason { Cycle, Depth, Parts, Exports, Missing, ReasonCount };
 
     std::vector<int32_t> Chain; // block indexes of the lists being loaded, outermost first
     int64_t PartBudget = 0;
+    uint64_t LinesPaid = 0; // TBinFile::LoaderLines when the lines were last paid for
     int64_t MeshBytes = 0; // data bytes of the meshes loaded
     int64_t ExportBudget = 0;
     uint64_t Skipped[ReasonCount] = {};
 
     bool InChain(int32_t index) const { return std::find(Chain.begin(), Chain.end(), index) != Chain.end(); }
+
+    // Pays for the log lines written since the last payment.
+    void PayLines(const TBinFile& bin)
+    {
+        PartBudget -= kLineCost * static_cast<int64_t>(bin.LoaderLines - LinesPaid);
+        LinesPaid = bin.LoaderLines;
+    }
 
     void LogSkipped(TBinFile& bin) const
     {
@@ -89,6 +101,10 @@ struct TActorLoad {
             geometry::Log(bin, head + count(Skipped[Exports], "inner export") +
                                    "the exports' models would add up to more than " + std::to_string(kExportFactor) +
                                    " times the file's size");
+        if (Skipped[Missing])
+            geometry::Log(bin, head + std::to_string(Skipped[Missing]) + " missing key" +
+                                   (Skipped[Missing] == 1 ? "" : "s") +
+                                   " not logged, the file names missing blocks beyond what its size allows");
     }
 };
 
@@ -180,7 +196,8 @@ void LoadActorMesh(TBinFile& bin, TGeometryLoad& g, const Matrix4& Matrix, bool 
 
     if (!geometry::ReadUVsModelsFaces(bin, g))
         return;
-    // Each named model repeats the base name: those bytes cost from both budgets like the block's own bytes.
+    // Each named model repeats the base name: those bytes cost from the part budget, and count into the mesh bytes
+    // that the inner exports pay for, like the block's own bytes.
     int64_t names = 0;
     if (!g.BaseName.empty())
         for (uint32_t i = g.ModelBase; i < W.ModelCount; ++i)
@@ -215,7 +232,11 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
     for (uint32_t key : keys) {
         const int32_t part = bin.FindKey(key);
         if (part == -1) {
-            geometry::Log(bin, "Multiblock error?");
+            load.PayLines(bin);
+            if (kLineCost > load.PartBudget)
+                ++load.Skipped[TActorLoad::Missing];
+            else
+                geometry::Log(bin, "Multiblock error?");
             continue;
         }
         if (load.InChain(part)) {
@@ -233,6 +254,7 @@ void LoadList(TBinFile& bin, const TGeometryLoad& g, const Matrix4& Matrix, TAct
         }
         load.PartBudget -= cost;
         LoadActor(bin, part, true, Matrix, false, load);
+        load.PayLines(bin);
     }
     load.Chain.pop_back();
     // Inner lists export while their budget lasts; the list the load began with always does.
@@ -265,7 +287,7 @@ void LoadActor(TBinFile& bin, int32_t Index, bool Quiet, const Matrix4& Matrix, 
     else if (type == 8)
         LoadList(bin, g, Matrix, load);
     else
-        bin.frontend().ShowMessage("Contact the author! " + NameText(B.Name) + " multiple datablocks?");
+        bin.frontend().ShowMessage("Contact the author! " + WholeNameText(B.Name) + " multiple datablocks?");
 }
 
 } // namespace
@@ -276,6 +298,7 @@ void TBinFile::LoadActorGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool
         return;
     TActorLoad load;
     load.PartBudget = kPartFactor * Stream.Size() + kAllowance;
+    load.LinesPaid = LoaderLines;
     load.ExportBudget = kExportFactor * Stream.Size() + kAllowance;
     LoadActor(*this, Index, Quiet, Matrix, Reset, load);
     load.LogSkipped(*this);

@@ -152,6 +152,8 @@ public:
     TWorldData* WorldData = nullptr; // the world that the geometry loaders fill
     // While set, loads leave the world's texture coordinates, normals and bounds pending (see geometry::Finish).
     bool DeferDerived = false;
+    // Lines the geometry loaders have written to the analyzer's log (a list load pays for those of its parts).
+    uint64_t LoaderLines = 0;
     // Loads 3D object data block Index into the world placed by Matrix; Reset replaces the world.
     void LoadGeometry(int32_t Index, bool Quiet, Matrix4 Matrix, bool Reset);
     // The actor layout (bone records) and multi-block lists; traces into the unpacker page's text box.

@@ -1,5 +1,6 @@
 #include "platform/Frontend.h"
 
+#include <cstdio>
 #include <cstring>
 
 void Frontend::ShowMessage(const std::string& text, const char* file, unsigned line)
@@ -64,10 +65,30 @@ void Frontend::EndCommand()
 
 TCommandScope::~TCommandScope()
 {
+    // A failure to show the report of a command that is ending anyway must not end the program: it is shown as
+    // an error, or written to the standard error stream when even that fails.
+    std::exception_ptr error;
     try {
         frontend_.EndCommand();
+        return;
     } catch (...) {
-        // The report of a command that is ending anyway; a failure to show it must not end the program.
+        error = std::current_exception();
+    }
+    try {
+        frontend_.ShowError(error);
+    } catch (...) {
+        std::fprintf(stderr, "%s\n", ErrorText(error).c_str());
+    }
+}
+
+std::string ErrorText(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Unknown error";
     }
 }
 

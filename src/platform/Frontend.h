@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <string>
 #include <vector>
@@ -54,6 +55,9 @@ public:
     void MessageBox(const std::string& text, const std::string& caption, const char* file = __builtin_FILE(),
                     unsigned line = __builtin_LINE());
 
+    // Shows an error that ended a command the way every such error is shown (the standard error box).
+    virtual void ShowError(std::exception_ptr error) = 0;
+
     // Lets pending window messages run.
     virtual void ProcessMessages() = 0;
     // An option's current value (Booleans 0 or 1).
@@ -89,7 +93,8 @@ private:
     int depth_ = 0;
 };
 
-// One command for the life of the object.
+// One command for the life of the object. An error in ending it (showing the report of its boxes) is shown with
+// ShowError.
 class TCommandScope {
 public:
     explicit TCommandScope(Frontend& frontend) : frontend_(frontend) { frontend_.BeginCommand(); }
@@ -103,6 +108,9 @@ private:
 
 // "... and 17,457 more such messages" (the number with thousands separators).
 std::string MoreMessagesText(uint64_t more);
+
+// The text of an error: what() of a std::exception, else "Unknown error".
+std::string ErrorText(std::exception_ptr error);
 
 // In-memory frontend for tests: records everything, options default to the design defaults.
 class MemoryFrontend : public Frontend {
@@ -125,6 +133,7 @@ public:
     {
         messages.push_back(caption + ": " + text);
     }
+    void ShowError(std::exception_ptr error) override { errors.push_back(ErrorText(error)); }
     void ProcessMessages() override
     {
         ++processCount;
@@ -142,6 +151,7 @@ public:
     std::array<std::vector<std::string>, 3> memos;
     std::vector<std::string> messages;
     std::vector<std::string> warnings; // those of `messages` shown as warnings
+    std::vector<std::string> errors;   // texts of ShowError
     std::map<OptionId, int> options;
     int processCount = 0;
     void (*onProcessMessages)() = nullptr;

@@ -48,6 +48,44 @@ void LogWouldReplace(Frontend& ui, const std::string& path);
 // Removes a file that could not be finished.
 void RemoveUnfinished(const std::filesystem::path& path);
 
+// A file that takes the place of `path` as a whole once it is finished. It is written under a fresh name in the
+// same folder, created exclusively (a name no file has: nothing that lies at any name is written through or
+// removed), and renamed over `path` by Commit, which replaces a file or link of that name. Until then `path` is
+// untouched; a file that is not committed is removed, and nothing else ever is.
+class TReplacingFile {
+public:
+    // Raises EStreamError when the new file cannot be made (the folder is missing, say).
+    explicit TReplacingFile(const std::filesystem::path& path, unsigned mode = 0666);
+    ~TReplacingFile();
+    TReplacingFile(const TReplacingFile&) = delete;
+    TReplacingFile& operator=(const TReplacingFile&) = delete;
+
+    TFileStream& Stream() { return *file_; }
+    // Closes the file (written through to the disk first with `sync`) and renames it over the path. Raises
+    // EStreamError, the new file removed, when either fails.
+    void Commit(bool sync = false);
+
+private:
+    void Discard();
+    std::filesystem::path path_;
+    std::filesystem::path temp_;
+    std::unique_ptr<TFileStream> file_;
+    uint64_t device_ = 0, inode_ = 0; // of the new file, so that only it is ever removed
+};
+
+// A TReplacingFile for path, `write` on it, then Commit. False: refused (nothing written), the path names one of
+// `keep`. Errors of `write` and of the commit are raised, the new file removed.
+template <typename Write>
+bool WriteReplacingFile(const std::filesystem::path& path, const TFileIds& keep, Write&& write, bool sync = false)
+{
+    if (keep.Contains(path))
+        return false;
+    TReplacingFile file(path);
+    write(file.Stream());
+    file.Commit(sync);
+    return true;
+}
+
 // CreateOutputFile, `write` on the new file, then Close. When `write` or the close fails, the file is removed and
 // the error raised again. False: refused, the path names one of `keep`.
 template <typename Write>

@@ -1,13 +1,11 @@
 #include "platform/Settings.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <sstream>
-#include <unistd.h>
 
+#include "platform/OutputFile.h"
 #include "platform/Paths.h"
 #include "platform/Stream.h"
 
@@ -512,39 +510,9 @@ void WriteFileAtomically(const fs::path& target, const std::string& content)
         if (ec)
             throw EStreamError("Cannot create folder " + dir.string() + ": " + ec.message());
     }
-    const fs::path tmp = dir / ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()));
-    // A new file: whatever lies at the temporary name (a link, a FIFO) is removed, never written through.
-    ::unlink(tmp.c_str());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw EStreamError("Cannot create file " + path.string() + ": " + std::strerror(errno));
-    auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        throw EStreamError("Cannot write file " + path.string() + ": " + std::strerror(err));
-    };
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno);
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0)
-        fail(errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(tmp.c_str());
-        throw EStreamError("Cannot write file " + path.string() + ": " + std::strerror(err));
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(tmp.c_str());
-        throw EStreamError("Cannot replace file " + path.string() + ": " + std::strerror(err));
-    }
+    TReplacingFile file(path, 0644);
+    file.Stream().WriteBuffer(content.data(), static_cast<int64_t>(content.size()));
+    file.Commit(true);
 }
 
 TRegistry::TRegistry(TRootKey root) : TRegistry(root, SettingsDirectory() / (RootKeyName(root) + ".reg")) {}

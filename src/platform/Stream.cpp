@@ -172,6 +172,26 @@ std::unique_ptr<TFileStream> TFileStream::TryCreateNew(const std::string& path, 
     return std::unique_ptr<TFileStream>(new TFileStream(f, path));
 }
 
+std::unique_ptr<TFileStream> TFileStream::Adopt(int fd, const std::string& name)
+{
+    std::FILE* f = ::fdopen(fd, "w+b");
+    if (!f) {
+        const int error = errno;
+        ::close(fd);
+        throw EStreamError("Cannot create file \"" + name + "\". " + std::strerror(error));
+    }
+    return std::unique_ptr<TFileStream>(new TFileStream(f, name));
+}
+
+void TFileStream::Sync()
+{
+    CheckOpen();
+    if (std::fflush(file_) != 0 || ::fsync(fileno(file_)) != 0) {
+        error_ = errno;
+        throw EStreamError(WriteErrorText());
+    }
+}
+
 int TFileStream::Handle() const { return file_ ? fileno(file_) : -1; }
 
 int64_t TFileStream::KernelCopy(TFileStream& source, int64_t count)

@@ -84,6 +84,8 @@ public:
     ~TFileStream() override;
     // CreateNew that reports why it failed: null with the error number in `error` (EEXIST: the name exists).
     static std::unique_ptr<TFileStream> TryCreateNew(const std::string& path, int& error);
+    // A stream over a descriptor open for reading and writing, which it then owns; `name` is used in messages.
+    static std::unique_ptr<TFileStream> Adopt(int fd, const std::string& name);
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
 
@@ -98,6 +100,8 @@ public:
     // The open file's descriptor (-1 after Close).
     int Handle() const;
     const std::string& Path() const { return path_; }
+    // Writes what is buffered through to the disk; raises EStreamError when that fails.
+    void Sync();
     // Flushes and closes; raises EStreamError when the data could not all be written (a full disk, say).
     // The destructor closes too but cannot report.
     void Close();

@@ -32,9 +32,9 @@ std::vector<uint8_t> BuildPalettedTGA(TStream& Source, int Width, int Height, co
 // file is replaced, unless it is one of `Keep`: then nothing is written and the result is false. A file that
 // cannot be created raises EStreamError, and a failed write leaves no file behind.
 bool WriteTGA(const std::string& FileName, TStream& Source, int Width, int Height, uint8_t Bpp, int64_t SourceOffset,
-              bool SwapRB, const TFileIds& Keep = TFileIds());
+              bool SwapRB, const TFileIds& Keep);
 bool WritePalettedTGA(const std::string& FileName, TStream& Source, int Width, int Height, TPalette Palette,
-                      int64_t SourceOffset, const TFileIds& Keep = TFileIds());
+                      int64_t SourceOffset, const TFileIds& Keep);
 
 // The same images handed to the texture loader (mipmaps and compression asked). True when a texture was made;
 // Texture receives its name then and keeps its value otherwise.

@@ -215,9 +215,11 @@ TEST(Settings, FifoInThePlaceOfTheFileHoldsNoSettingsAndIsNotWaitedOn)
     XdgHome home;
     fs::create_directories(home.UserFile().parent_path());
     ASSERT_EQ(mkfifo(home.UserFile().c_str(), 0600), 0);
-    // One at the save's temporary name too: it is replaced, not opened.
-    const fs::path temp = home.UserFile().parent_path() / (".HKEY_CURRENT_USER.reg.tmp" + std::to_string(getpid()));
+    // Others where a temporary file might go: the save neither opens nor removes them.
+    const fs::path folder = home.UserFile().parent_path();
+    const fs::path temp = folder / (".HKEY_CURRENT_USER.reg.tmp" + std::to_string(getpid()));
     ASSERT_EQ(mkfifo(temp.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((folder / ".HKEY_CURRENT_USER.reg.part").c_str(), 0600), 0);
     {
         const HangGuard guard; // an open that waits for the other end fails the test instead of hanging the run
         TRegistry reg;
@@ -225,6 +227,9 @@ TEST(Settings, FifoInThePlaceOfTheFileHoldsNoSettingsAndIsNotWaitedOn)
         ASSERT_TRUE(reg.OpenKey("\\K", true)); // the store is written as a regular file in its place
     }
     EXPECT_TRUE(fs::is_regular_file(home.UserFile()));
+    EXPECT_TRUE(fs::is_fifo(temp));
+    EXPECT_TRUE(fs::is_fifo(folder / ".HKEY_CURRENT_USER.reg.part"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 3);
 }
 
 TEST(Settings, UnwritableFolderRaisesTheRegistryError)

@@ -33,7 +33,6 @@
 #include "app/OptionsPage.h"
 #include "archives/ExplorerPage.h"
 #include "support/ArchiveWriters.h"
-#include "support/TempDir.h"
 #include "app/Tmox.h"
 #include "platform/Settings.h"
 #include "platform/Stream.h"
@@ -401,7 +400,31 @@ TEST(MainWindow, LogBoxesKeepLeadingEmptyLinesAndTheirOrderInsideACommand)
     ASSERT_EQ(dialogs.logAtBox.size(), 1u);
     EXPECT_EQ(dialogs.logAtBox[0], "before");
     EXPECT_EQ(dialogs.log->toPlainText(), "before\nafter");
+    // So does the window whenever pending messages run (a long load lets them run as it goes), also when none
+    // are waiting.
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    {
+        const TCommandScope command(f);
+        f.AppendLine(MemoId::Memo3, "loading");
+        f.ProcessMessages();
+        EXPECT_EQ(dialogs.log->toPlainText(), "before\nafter\nloading");
+    }
 }
+
+namespace {
+// Records the boxes; with failReport set, showing the report of a command's boxes fails (with its text).
+class ThrowingFrontend : public MemoryFrontend {
+public:
+    bool failReport = false;
+    void Message(const std::string& text) override
+    {
+        if (failReport && text.find("more such message") != std::string::npos)
+            throw std::runtime_error(text);
+        MemoryFrontend::Message(text);
+    }
+};
+} // namespace
 
 TEST(MainWindow, BoxesOfOneKindAreFiveACommandAndTheRestAreCountedOnce)
 {
@@ -437,7 +460,27 @@ TEST(MainWindow, BoxesOfOneKindAreFiveACommandAndTheRestAreCountedOnce)
     EXPECT_EQ(dialogs.messages.size(), 8u);
     EXPECT_EQ(dialogs.warnings.size(), 7u);
     EXPECT_EQ(MoreMessagesText(1), "... and 1 more such message");
+    EXPECT_EQ(MoreMessagesText(995), "... and 995 more such messages");
     EXPECT_EQ(MoreMessagesText(1234567), "... and 1,234,567 more such messages");
+
+    // Two places of one file are two kinds; an EndCommand outside a command limits no box after it.
+    ThrowingFrontend f;
+    f.EndCommand();
+    for (int i = 0; i < 7; ++i)
+        f.ShowMessage("outside");
+    EXPECT_EQ(f.messages, std::vector<std::string>(7, "outside"));
+    f.messages.clear();
+    {
+        const TCommandScope command(f);
+        for (int i = 0; i < 7; ++i) {
+            f.ShowMessage("a");
+            f.ShowMessage("b");
+        }
+        EXPECT_EQ(f.messages.size(), 10u);
+        f.failReport = true;
+    }
+    // The report of the boxes not shown fails here: the error is shown as any other.
+    EXPECT_EQ(f.errors, std::vector<std::string>{"a\n... and 2 more such messages\n\nb\n... and 2 more such messages"});
 }
 
 TEST(MainWindow, LogBoxesFollowTheirNewestLineAlsoOnAHiddenPage)

@@ -480,6 +480,16 @@ TEST(BinDump, NeverReplacesTheFileItWasLoadedFrom)
                   "! " + t.dir.file("link.bin") + ": the output would replace its own source file, not written."}));
     // The command goes on with the next block.
     EXPECT_EQ(ReadFileBytes(t.dir.file("Chair")).size(), 12u + t.bin.Blocks[2].Size);
+
+    // Once another file of the folder is loaded, the first is an ordinary file again: a block named like it is
+    // written over it.
+    t.front.memos = {};
+    ASSERT_TRUE(t.Load(ExpandedBin({{0x1, GameObjectData(same)}, {TerminatorKey, TerminatorData()}}), "b.bin"));
+    std::filesystem::current_path(t.dir.path());
+    t.bin.ExtractBlock(0);
+    std::filesystem::current_path(old);
+    EXPECT_TRUE(t.front.Lines(MemoId::Memo3).empty());
+    EXPECT_EQ(ReadFileBytes(t.dir.file("level.bin")).size(), 12u + t.bin.Blocks[0].Size);
 }
 
 TEST(BinDump, CutBlockIsWrittenAsFarAsTheFileHoldsIt)

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 
 #include "app/Tmox.h"
@@ -104,6 +105,16 @@ struct IntactFiles {
         SetU32(unpackedEnd, unpackedEnd.size() - 8, 65536);
     }
 };
+
+// The names in a folder, sorted.
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 } // namespace
 
@@ -353,25 +364,41 @@ TEST(BinPages, SaveList)
         expect += t.Line(i) + "\r\n";
     EXPECT_EQ(std::string(saved.begin(), saved.end()), expect);
 
-    // A link at the temporary name is replaced, not written through.
+    // Files and links named like a temporary file are the user's: neither written through nor removed. An
+    // existing file of the chosen name is replaced, and a link of that name itself, never what it names.
     WriteFileBytes(t.dir.file("victim"), Bytes{1, 2, 3});
     std::filesystem::create_symlink(t.dir.file("victim"), t.dir.file("other.txt.part"));
+    WriteFileBytes(t.dir.file(".other.txt.part"), Bytes{4});
+    std::filesystem::create_symlink(t.dir.file("victim"), t.dir.file("other.txt"));
     t.dialogs.inputAnswers.push_back(t.dir.file("other.txt"));
     t.p.List1Click();
     EXPECT_EQ(ReadFileBytes(t.dir.file("other.txt")), saved);
+    EXPECT_FALSE(std::filesystem::is_symlink(t.dir.file("other.txt")));
     EXPECT_EQ(ReadFileBytes(t.dir.file("victim")), (Bytes{1, 2, 3}));
-    EXPECT_FALSE(std::filesystem::exists(t.dir.file("other.txt.part")));
+    EXPECT_TRUE(std::filesystem::is_symlink(t.dir.file("other.txt.part")));
+    EXPECT_EQ(ReadFileBytes(t.dir.file(".other.txt.part")), Bytes{4});
+    const std::vector<std::string> names = {".other.txt.part", "level.binexpanded", "level.txt", "other.txt",
+                                            "other.txt.part", "victim"};
+    EXPECT_EQ(Names(t.dir.path()), names);
 
     t.dialogs.inputAnswers.push_back(std::string());
     EXPECT_THROW(t.p.List1Click(), EStreamError);
-    EXPECT_FALSE(std::filesystem::exists(".part"));
 
     // A folder of that name cannot be replaced: the error goes on, the folder stays and no temporary file is left.
     std::filesystem::create_directory(t.dir.file("folder.txt"));
     t.dialogs.inputAnswers.push_back(t.dir.file("folder.txt"));
     EXPECT_ANY_THROW(t.p.List1Click());
     EXPECT_TRUE(std::filesystem::is_directory(t.dir.file("folder.txt")));
-    EXPECT_FALSE(std::filesystem::exists(t.dir.file("folder.txt.part")));
+    std::filesystem::remove(t.dir.file("folder.txt"));
+    EXPECT_EQ(Names(t.dir.path()), names);
+
+    // Never over the bin file the list was made from.
+    const Bytes bin = ReadFileBytes(t.dir.file("level.binexpanded"));
+    t.dialogs.inputAnswers.push_back(t.dir.file("./level.binexpanded"));
+    t.p.List1Click();
+    EXPECT_EQ(ReadFileBytes(t.dir.file("level.binexpanded")), bin);
+    EXPECT_EQ(t.Memo3().back(),
+              "! " + t.dir.file("./level.binexpanded") + ": the output would replace its own source file, not written.");
 }
 
 TEST(BinPages, ExtractAndExtractData)
@@ -443,13 +470,48 @@ TEST(BinPages, OpenExpandsACompressedFile)
     EXPECT_EQ(t.dialogs.messages, t.dialogs.warnings);
     EXPECT_TRUE(t.Memo3().empty());
 
+    // The temporary file is one no user file can be: a damaged input named like it ("level.part" saved as
+    // "level") is kept, and so is an unrelated file of that name; the chosen file holds what was expanded.
+    for (const char* name : {"failing.part", ".failing.part"}) {
+        const std::string part = t.Write(name, failing.damaged);
+        WriteFileBytes(t.dir.file("failing.part"), failing.damaged);
+        t.dialogs.openAnswers.push_back(part);
+        t.dialogs.saveAnswers.push_back(t.dir.file("failing"));
+        t.p.Button3Click();
+        EXPECT_EQ(ReadFileBytes(t.dir.file(name)), failing.damaged) << name;
+        EXPECT_EQ(ReadFileBytes(t.dir.file("failing.part")), failing.damaged) << name;
+        EXPECT_EQ(ReadFileBytes(t.dir.file("failing")), Bytes(expanded.begin(), expanded.begin() + 512)) << name;
+        EXPECT_EQ(t.dialogs.warnings.back(), failing.Stopped("its data do not expand cleanly"));
+    }
+
+    // The input itself, by its name, another spelling or a hard link, is refused with a warning: nothing is
+    // written, and the input stays whole after its damaged chunk.
+    std::filesystem::create_directory(t.dir.file("sub"));
+    t.Write("failing.bin", failing.damaged);
+    std::filesystem::create_hard_link(t.dir.file("failing.bin"), t.dir.file("sub/linked.bin"));
+    const std::vector<std::string> before = Names(t.dir.path());
+    for (const std::string& answer : {t.dir.file("failing.bin"), t.dir.file("./failing.bin"),
+                                      t.dir.file("sub/../failing.bin"), t.dir.file("sub/linked.bin")}) {
+        t.dialogs.openAnswers.push_back(t.dir.file("failing.bin"));
+        t.dialogs.saveAnswers.push_back(answer);
+        t.p.Button3Click();
+        EXPECT_EQ(ReadFileBytes(t.dir.file("failing.bin")), failing.damaged) << answer;
+        EXPECT_EQ(t.dialogs.warnings.back(),
+                  answer + ": the output would replace its own source file, not written.");
+    }
+    EXPECT_EQ(Names(t.dir.path()), before);
+    EXPECT_TRUE(t.Memo3().empty());
+
     // Expanded under the name of a folder: the error goes on and no temporary file is left.
     std::filesystem::create_directory(t.dir.file("folder.binexpanded"));
     t.dialogs.openAnswers.push_back(in);
     t.dialogs.saveAnswers.push_back(t.dir.file("folder.binexpanded"));
     EXPECT_ANY_THROW(t.p.Button3Click());
     EXPECT_TRUE(std::filesystem::is_directory(t.dir.file("folder.binexpanded")));
-    EXPECT_FALSE(std::filesystem::exists(t.dir.file("folder.binexpanded.part")));
+    std::vector<std::string> names = before;
+    names.push_back("folder.binexpanded");
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(Names(t.dir.path()), names);
 }
 
 TEST(BinPages, OpenRejectsExpandedFilesAndConvertsRawImages)

@@ -85,7 +85,7 @@ protected:
 TEST_F(ExportTest, MtlFileOfTwoModels)
 {
     TwoLoads();
-    w.ExportOBJ("crate", 0, "/maps/level1.bin");
+    w.ExportOBJ("crate", 0, "/maps/level1.bin", TFileIds());
     const auto lines = SplitCrLf(ReadText(dir_.file("crate.mtl")));
     const std::vector<std::string> expect = {"#",
                                              "# crate.mtl",
@@ -111,7 +111,7 @@ TEST_F(ExportTest, MtlFileOfTwoModels)
 TEST_F(ExportTest, ObjFileOfTwoLoads)
 {
     TwoLoads();
-    w.ExportOBJ("crate", 0x0A1B2C3D, "/maps/level1.bin");
+    w.ExportOBJ("crate", 0x0A1B2C3D, "/maps/level1.bin", TFileIds());
     EXPECT_EQ(w.Models[0].FirstTriangle, 0);
     EXPECT_EQ(w.Models[1].FirstTriangle, 2);
     const auto lines = SplitCrLf(ReadText(dir_.file("crate.obj")));
@@ -150,11 +150,23 @@ TEST_F(ExportTest, ObjFileOfTwoLoads)
     ASSERT_EQ(im.corners.size(), 15u);
     EXPECT_FLOAT_EQ(im.corners[14].z, 0); // last corner of the last face: vertex 5,0,0 of model 1
     EXPECT_FLOAT_EQ(im.corners[13].z, 1);
+
+    // Model names longer than the writer's first buffer (4 KiB), than its largest (1 MiB), and one line of just
+    // that size after others: every line stays in its place.
+    for (const size_t second : {(size_t{2} << 20) + 3, (size_t{1} << 20) - 4}) {
+        w.Models[0].Name = std::string(5000, 'a');
+        w.Models[1].Name = std::string(second, 'b');
+        w.ExportOBJ("crate", 0x0A1B2C3D, "/maps/level1.bin", TFileIds());
+        std::vector<std::string> expect = lines;
+        std::replace(expect.begin(), expect.end(), std::string("g crate0"), "g " + w.Models[0].Name);
+        std::replace(expect.begin(), expect.end(), std::string("g crate1"), "g " + w.Models[1].Name);
+        EXPECT_TRUE(SplitCrLf(ReadText(dir_.file("crate.obj"))) == expect) << second; // no print of long lines
+    }
 }
 
 TEST_F(ExportTest, EmptyWorldAndEmptyBaseName)
 {
-    w.ExportOBJ("", 0, "");
+    w.ExportOBJ("", 0, "", TFileIds());
     EXPECT_EQ(SplitCrLf(ReadText(dir_.file(".mtl"))), (std::vector<std::string>{"#", "# .mtl", "#", ""}));
     const auto lines = SplitCrLf(ReadText(dir_.file(".obj")));
     const std::vector<std::string> expect = {"# Wavefront model exported by Tarvesh Mox",
@@ -175,7 +187,7 @@ TEST_F(ExportTest, ModelWithoutTextureGetsNoMapLine)
 {
     AddModel(w, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}, "m0");
     w.Models[0].Pack = 3;
-    w.ExportOBJ("nomap", 0, "a.bin");
+    w.ExportOBJ("nomap", 0, "a.bin", TFileIds());
     const std::string mtl = ReadText(dir_.file("nomap.mtl"));
     EXPECT_EQ(mtl.find("map_Kd"), std::string::npos);
     EXPECT_NE(mtl.find("Ns 0.000000\r\n\r\n"), std::string::npos);
@@ -184,15 +196,15 @@ TEST_F(ExportTest, ModelWithoutTextureGetsNoMapLine)
 TEST_F(ExportTest, ExportModelFollowsTheFormatOption)
 {
     AddModel(w, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}, "m0");
-    w.ExportModel("fmt", 0, "a.bin");
+    w.ExportModel("fmt", 0, "a.bin", TFileIds());
     EXPECT_TRUE(std::filesystem::exists(dir_.file("fmt.obj")));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("fmt.3DS")));
     ui.options[OptionId::ModelFormat] = 1;
-    w.ExportModel("fmt3", 0, "a.bin");
+    w.ExportModel("fmt3", 0, "a.bin", TFileIds());
     EXPECT_TRUE(std::filesystem::exists(dir_.file("fmt3.3DS")));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("fmt3.obj")));
     ui.options[OptionId::ModelFormat] = -1;
-    w.ExportModel("none", 0, "a.bin");
+    w.ExportModel("none", 0, "a.bin", TFileIds());
     EXPECT_FALSE(std::filesystem::exists(dir_.file("none.obj")));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("none.3DS")));
 }
@@ -225,12 +237,12 @@ TEST_F(ExportTest, BaseNameFromDataCannotClimbOut)
     std::filesystem::create_directory(dir_.path() / "work");
     CurrentDir inner(dir_.path() / "work");
     // The ".." becomes a folder "__" below the current one, which does not exist: the export fails there.
-    EXPECT_THROW(w.ExportOBJ("..\\escaped", 0, "a.bin"), EStreamError);
-    EXPECT_THROW(w.Export3DS("../escaped", "a.bin"), EStreamError);
+    EXPECT_THROW(w.ExportOBJ("..\\escaped", 0, "a.bin", TFileIds()), EStreamError);
+    EXPECT_THROW(w.Export3DS("../escaped", "a.bin", TFileIds()), EStreamError);
     EXPECT_FALSE(std::filesystem::exists(dir_.file("escaped.mtl")));
     EXPECT_FALSE(std::filesystem::exists(dir_.file("escaped.3DS")));
     std::filesystem::create_directory(dir_.path() / "work" / "__");
-    w.ExportOBJ("..\\escaped", 0, "a.bin");
+    w.ExportOBJ("..\\escaped", 0, "a.bin", TFileIds());
     // The OBJ file names its MTL file as it lies beside it.
     EXPECT_EQ(SplitCrLf(ReadText((dir_.path() / "work" / "__" / "escaped.obj").string()))[1], "mtllib escaped.mtl");
 }
@@ -270,7 +282,7 @@ Bytes File3DS(const Chunk& materials, const Chunk& objects)
 
 TEST_F(ExportTest, Whole3DSFilesByteForByte)
 {
-    w.Export3DS("empty", "");
+    w.Export3DS("empty", "", TFileIds());
     const Bytes empty = File3DS({}, {});
     ASSERT_EQ(empty.size(), 159u);
     EXPECT_EQ(ReadFileBytes(dir_.file("empty.3DS")), empty);
@@ -282,7 +294,7 @@ TEST_F(ExportTest, Whole3DSFilesByteForByte)
     for (int t = 0; t < 2; ++t)
         for (int k = 0; k < 3; ++k)
             w.Models[0].Triangles[static_cast<size_t>(t)].TexCoord[k] = uv[t][k];
-    w.Export3DS("one", "/maps/caf\xC3\xA9.bin");
+    w.Export3DS("one", "/maps/caf\xC3\xA9.bin", TFileIds());
 
     Chunk colour;
     colour.Add(0x0011, Chunk().U8(0xFF).U8(0xFF).U8(0xFF)).Add(0x0012, Chunk().U8(0xFF).U8(0xFF).U8(0xFF));
@@ -371,7 +383,7 @@ TEST_F(ExportTest, ManyModelsOf3DS)
 {
     for (int i = 0; i < 27; ++i)
         AddModel(w, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}, "m" + std::to_string(i));
-    w.Export3DS("world", "/maps/a.bin");
+    w.Export3DS("world", "/maps/a.bin", TFileIds());
     // Model 26 has Material_0000026 and O_0000001A.
     const auto b = ReadFileBytes(dir_.file("world.3DS"));
     const std::string all(b.begin(), b.end());
@@ -386,7 +398,7 @@ TEST_F(ExportTest, LegacyMapNamesAreCutToTheKey)
 {
     AddModel(w, {0, 0, 0, 1, 0, 0, 0, 1, 0}, {0, 1, 2}, "m0");
     ui.options[OptionId::Legacy3DS] = 1;
-    w.Export3DS("legacy", "/maps/a.bin");
+    w.Export3DS("legacy", "/maps/a.bin", TFileIds());
     auto b = ReadFileBytes(dir_.file("legacy.3DS"));
     EXPECT_NE(std::string(b.begin(), b.end()).find(std::string("O_00000000\0", 11)), std::string::npos);
     size_t map = FindChunk(b, 0xA300, 0, b.size());
@@ -396,7 +408,7 @@ TEST_F(ExportTest, LegacyMapNamesAreCutToTheKey)
 
     // Without the option the name stays whole.
     ui.options[OptionId::Legacy3DS] = 0;
-    w.Export3DS("legacy", "/maps/a.bin");
+    w.Export3DS("legacy", "/maps/a.bin", TFileIds());
     b = ReadFileBytes(dir_.file("legacy.3DS"));
     map = FindChunk(b, 0xA300, 0, b.size());
     EXPECT_EQ(U32(b, map + 2), 21u);
@@ -405,7 +417,7 @@ TEST_F(ExportTest, LegacyMapNamesAreCutToTheKey)
 TEST_F(ExportTest, PlacedPositionsSurviveAnIndependentImport)
 {
     TwoLoads();
-    w.Export3DS("two", "/maps/level1.bin");
+    w.Export3DS("two", "/maps/level1.bin", TFileIds());
     const ImportedModel im = ImportModel(dir_.file("two.3DS"));
     ASSERT_TRUE(im.ok) << im.error;
     ASSERT_EQ(im.faces, 5u);
@@ -434,7 +446,7 @@ TEST_F(ExportTest, ModelTooLargeFor3DSIsSkippedWithALogLine)
     faces.resize(3 * (65535 - 2));
     faces.insert(faces.end(), {0, 1, 2, 2, 1, 0});
     AddModel(w, xyz, faces, "limit");
-    w.Export3DS("big", "a.bin");
+    w.Export3DS("big", "a.bin", TFileIds());
     ASSERT_EQ(ui.Lines(MemoId::Memo3).size(), 1u);
     EXPECT_NE(ui.Lines(MemoId::Memo3)[0].find("65535"), std::string::npos);
     const ImportedModel im = ImportModel(dir_.file("big.3DS"));

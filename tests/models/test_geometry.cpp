@@ -131,6 +131,21 @@ TEST_F(GeometryLoader, ExportNamesAndKeysFollowTheBlockName)
     std::filesystem::create_directory(dir.path() / "__" / "__");
     bin.LoadGeometry(1, false, Identity(), true);
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "__" / "__" / "evil.obj"));
+
+    // A bin file kept deep in folders (a path over 1,200 bytes): the second view still lands next to it, the
+    // models carry the whole base name.
+    std::string deep;
+    for (char c : {'a', 'b', 'c', 'd', 'e', 'f'})
+        deep += std::string(200, c) + "/";
+    std::filesystem::create_directories(dir.file(deep));
+    Load({{0x0001A2B3, MeshData(TwoModels())}}, deep + "level.bin");
+    ASSERT_GT(bin.FileName.size(), 1200u);
+    bin.LoadGeometry(0, false, Identity(), true);
+    bin.LoadGeometry(0, false, Identity(), true);
+    EXPECT_TRUE(Memo3().empty());
+    EXPECT_EQ(world.Models[1].Name, dir.file(deep + "level.bin_00011"));
+    EXPECT_NE(ReadText(dir.file(deep + "level.bin_0001.obj")).find("g " + world.Models[1].Name + "\r\n"),
+              std::string::npos);
 }
 
 TEST_F(GeometryLoader, BoneNamesStopAfterTheReset)

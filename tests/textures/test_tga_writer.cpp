@@ -129,11 +129,11 @@ TEST(WriteTGA, FilesMatchTheImagesAndFailuresLeaveNothing)
     TMemoryStream src(kSource32);
     const std::string name = dir.file("a.tga");
     WriteFileBytes(name, Bytes(100, 0xCC)); // replaced, not appended to
-    WriteTGA(name, src, 2, 2, 32, 0, false);
+    WriteTGA(name, src, 2, 2, 32, 0, false, TFileIds());
     EXPECT_EQ(ReadFileBytes(name), BuildTGA(src, 2, 2, 32, 0, false));
 
     TPalette pal{};
-    WritePalettedTGA(dir.file("p.tga"), src, 2, 2, pal, 0);
+    WritePalettedTGA(dir.file("p.tga"), src, 2, 2, pal, 0, TFileIds());
     EXPECT_EQ(ReadFileBytes(dir.file("p.tga")).size(), 18u + 16u);
 
     // Images of more than one run of rows, from a source that ends before the last pixels: the file holds the
@@ -145,15 +145,15 @@ TEST(WriteTGA, FilesMatchTheImagesAndFailuresLeaveNothing)
     for (int i = 0; i < 256; ++i)
         pal[i] = 0x01020304u * static_cast<uint32_t>(i) + 0x80u;
     for (bool swap : {false, true}) {
-        WriteTGA(name, bigSrc, 700, 500, 32, 6, swap);
+        WriteTGA(name, bigSrc, 700, 500, 32, 6, swap, TFileIds());
         const int64_t at = bigSrc.Position();
         EXPECT_EQ(ReadFileBytes(name), BuildTGA(bigSrc, 700, 500, 32, 6, swap)) << swap;
         EXPECT_EQ(bigSrc.Position(), at);
     }
-    WritePalettedTGA(name, bigSrc, 1300, 1060, pal, 3);
+    WritePalettedTGA(name, bigSrc, 1300, 1060, pal, 3, TFileIds());
     EXPECT_EQ(ReadFileBytes(name), BuildPalettedTGA(bigSrc, 1300, 1060, pal, 3));
 
-    EXPECT_THROW(WriteTGA(dir.file("missing/b.tga"), src, 2, 2, 32, 0, false), EStreamError);
+    EXPECT_THROW(WriteTGA(dir.file("missing/b.tga"), src, 2, 2, 32, 0, false, TFileIds()), EStreamError);
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing/b.tga")));
 }
 
@@ -168,7 +168,7 @@ TEST(WriteTGA, OrdinaryReaderSeesSizeAndPixels)
     TMemoryStream s(src);
 
     // Reversed rows: the reader shows the source's first row at the top. Reader pixels are R G B A.
-    WriteTGA(dir.file("rev.tga"), s, 3, 2, 32, 0, false);
+    WriteTGA(dir.file("rev.tga"), s, 3, 2, 32, 0, false, TFileIds());
     const Bytes rev = ReadWithImageMagick(dir.file("rev.tga"), dir);
     if (rev.empty())
         GTEST_SKIP() << "no image reader installed";
@@ -181,7 +181,7 @@ TEST(WriteTGA, OrdinaryReaderSeesSizeAndPixels)
         }
 
     // Swapped red and blue, rows kept: again the source's first row at the top, now read as R G B.
-    WriteTGA(dir.file("swap.tga"), s, 3, 2, 32, 0, true);
+    WriteTGA(dir.file("swap.tga"), s, 3, 2, 32, 0, true, TFileIds());
     const Bytes sw = ReadWithImageMagick(dir.file("swap.tga"), dir);
     ASSERT_EQ(sw.size(), 24u);
     EXPECT_EQ((Bytes{sw[0], sw[1], sw[2]}), (Bytes{1, 2, 100}));
@@ -189,14 +189,14 @@ TEST(WriteTGA, OrdinaryReaderSeesSizeAndPixels)
 
     // 24 bits, width 3.
     TMemoryStream s24(Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18});
-    WriteTGA(dir.file("b24.tga"), s24, 3, 2, 24, 0, false);
+    WriteTGA(dir.file("b24.tga"), s24, 3, 2, 24, 0, false, TFileIds());
     const Bytes b24 = ReadWithImageMagick(dir.file("b24.tga"), dir);
     ASSERT_EQ(b24.size(), 24u);
     EXPECT_EQ((Bytes{b24[0], b24[1], b24[2], b24[3]}), (Bytes{3, 2, 1, 255}));
 
     // 8 bits of raw index bytes: read as grey, the source's first row at the top.
     TMemoryStream s8(Bytes{1, 2, 3, 4, 5, 6});
-    WriteTGA(dir.file("i8.tga"), s8, 3, 2, 8, 0, false);
+    WriteTGA(dir.file("i8.tga"), s8, 3, 2, 8, 0, false, TFileIds());
     const Bytes i8 = ReadWithImageMagick(dir.file("i8.tga"), dir);
     ASSERT_EQ(i8.size(), 24u);
     EXPECT_EQ((Bytes{i8[0], i8[4], i8[8], i8[12], i8[16], i8[20]}), (Bytes{1, 2, 3, 4, 5, 6}));
@@ -206,7 +206,7 @@ TEST(WriteTGA, OrdinaryReaderSeesSizeAndPixels)
     pal[1] = 0xFF0000FF; // opaque blue
     pal[2] = 0xFFFF0000; // opaque red
     TMemoryStream idx(Bytes{1, 1, 2, 2});
-    WritePalettedTGA(dir.file("pal.tga"), idx, 2, 2, pal, 0);
+    WritePalettedTGA(dir.file("pal.tga"), idx, 2, 2, pal, 0, TFileIds());
     const Bytes pl = ReadWithImageMagick(dir.file("pal.tga"), dir);
     ASSERT_EQ(pl.size(), 16u);
     EXPECT_EQ((Bytes{pl[0], pl[1], pl[2], pl[3]}), (Bytes{255, 0, 0, 255}));
