@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -191,6 +192,7 @@ TEST_F(ExplorerTest, SelectionCommands)
     Select({0, 2});
     page->Invertselection1->trigger();
     EXPECT_EQ(Selected(), (std::vector<int>{1, 3}));
+    EXPECT_TRUE(page->FileList->updatesEnabled()); // the list shows the change
 
     // Find adds matches (any letter case) and keeps what was selected.
     page->Unselectall1->trigger();
@@ -198,6 +200,7 @@ TEST_F(ExplorerTest, SelectionCommands)
     dialogs.inputAnswers.push_back(std::string("wav"));
     page->Find1->trigger();
     EXPECT_EQ(Selected(), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(page->FileList->selectionModel()->selection().size(), 1); // held as whole runs, not piece by piece
     EXPECT_EQ(dialogs.messages.back(), "2 items selected.");
     EXPECT_EQ(dialogs.inputPrompts.back(), "What do you want to search for?");
 
