@@ -293,3 +293,33 @@ TEST_F(ExplorerTest, CommandLineOpensAndExtracts)
         EXPECT_EQ(win.Explorer->Memo1->toPlainText(), "0 files extracted.");
     }
 }
+
+TEST_F(ExplorerTest, NamesLongerThanTheFileSystemTakesAreShortenedAndTheRunGoesOn)
+{
+    // 150 x e-acute is 300 bytes in UTF-8; entry 3 shortens to entry 0's name and replaces its file.
+    const std::string e150(150, '\xE9');
+    page->OpenResourceFile(Put("long.bf", MakeDataArchive({{e150 + ".txt", Bytes{1}},
+                                                           {e150 + "\\inner.bin", Bytes{2}},
+                                                           {"after.bin", Bytes{3}},
+                                                           {e150 + "a.txt", Bytes{4}}})));
+    page->Selectall1->trigger();
+    page->Button2->click();
+    EXPECT_TRUE(dialogs.errors.empty());
+    auto e = [](int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s += "\xC3\xA9";
+        return s;
+    };
+    const std::string file = e(125) + ".txt", folder = e(127); // 254 bytes each
+    std::vector<std::string> log;
+    for (const QString& line : Log())
+        log.push_back(line.toStdString());
+    const std::string what = ": name too long for the file system, shortened to ";
+    EXPECT_EQ(log, (std::vector<std::string>{"4 files in a BF data archive file.", "entry 0" + what + file,
+                                             "entry 1" + what + folder + "\\inner.bin", "entry 3" + what + file,
+                                             "4 files extracted."}));
+    EXPECT_EQ(ReadFileBytes((dir.path() / file).string()), Bytes{4});
+    EXPECT_EQ(ReadFileBytes((dir.path() / folder / "inner.bin").string()), Bytes{2});
+    EXPECT_EQ(ReadFileBytes(dir.file("after.bin")), Bytes{3});
+}
