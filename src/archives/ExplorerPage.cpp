@@ -37,7 +37,9 @@ QItemSelection RowRuns(QAbstractItemModel* model, int rows, Pred match)
         if (m && start < 0)
             start = i;
         else if (!m && start >= 0) {
-            sel.select(model->index(start, 0), model->index(i - 1, 0));
+            // A run of one row holds one persistent index, not two.
+            sel.append(start == i - 1 ? QItemSelectionRange(model->index(start, 0))
+                                      : QItemSelectionRange(model->index(start, 0), model->index(i - 1, 0)));
             start = -1;
         }
     }
@@ -225,7 +227,7 @@ void TExplorerPage::OpenResourceFile(const std::string& fileName)
         ProgressBar1->setValue(ProgressBar1->maximum());
 }
 
-bool TExplorerPage::LineSelected(int row)
+const std::vector<char>& TExplorerPage::SelectedRows()
 {
     if (selectionDirty_) {
         selected_.assign(static_cast<size_t>(FileList->count()), 0);
@@ -234,7 +236,29 @@ bool TExplorerPage::LineSelected(int row)
                 selected_[static_cast<size_t>(i)] = 1;
         selectionDirty_ = false;
     }
-    return row >= 0 && static_cast<size_t>(row) < selected_.size() && selected_[static_cast<size_t>(row)];
+    return selected_;
+}
+
+bool TExplorerPage::LineSelected(int row)
+{
+    const std::vector<char>& selected = SelectedRows();
+    return row >= 0 && static_cast<size_t>(row) < selected.size() && selected[static_cast<size_t>(row)];
+}
+
+// The selection model merges and splits range against range when it is handed a selection while many ranges
+// are selected: the selection is emptied first and then given the wanted rows as one set of whole runs.
+void TExplorerPage::SelectRows(const std::vector<char>& want)
+{
+    const QItemSelection runs = RowRuns(FileList->model(), FileList->count(), [&](int i) {
+        return static_cast<size_t>(i) < want.size() && want[static_cast<size_t>(i)];
+    });
+    // With updates off the list repaints its view once instead of working out the rectangles of every range.
+    const bool updates = FileList->updatesEnabled();
+    FileList->setUpdatesEnabled(false);
+    FileList->selectionModel()->clearSelection();
+    if (!runs.isEmpty())
+        FileList->selectionModel()->select(runs, QItemSelectionModel::Select);
+    FileList->setUpdatesEnabled(updates);
 }
 
 void TExplorerPage::ExtractRun(int count, bool selectedOnly)
@@ -284,38 +308,30 @@ void TExplorerPage::ExtractAllFiles()
     ExtractRun(bf->Count, false);
 }
 
-void TExplorerPage::Selectall1Click() { FileList->selectAll(); }
+void TExplorerPage::Selectall1Click() { SelectRows(std::vector<char>(static_cast<size_t>(FileList->count()), 1)); }
 
-void TExplorerPage::Unselectall1Click() { FileList->clearSelection(); }
+void TExplorerPage::Unselectall1Click() { SelectRows({}); }
 
 void TExplorerPage::Invertselection1Click()
 {
-    const int n = FileList->count();
-    if (n == 0)
-        return;
-    QItemSelection all(FileList->model()->index(0, 0), FileList->model()->index(n - 1, 0));
-    FileList->selectionModel()->select(all, QItemSelectionModel::Toggle);
+    std::vector<char> want = SelectedRows();
+    for (char& row : want)
+        row = !row;
+    SelectRows(want);
 }
 
 void TExplorerPage::Find1Click()
 {
     const std::string text = window_.dialogs().InputBox("Selection", "What do you want to search for?", "*");
-    const int n = FileList->count();
+    const std::string want = UpperCase(text);
+    std::vector<char> rows = SelectedRows(); // matches are added; nothing is deselected
     int count = 0;
-    QItemSelection sel;
-    if (text == "*") {
-        count = n;
-        if (n > 0)
-            sel.select(FileList->model()->index(0, 0), FileList->model()->index(n - 1, 0));
-    } else if (!text.empty()) {
-        const std::string want = UpperCase(text);
-        sel = RowRuns(FileList->model(), n, [&](int i) {
-            const bool hit = static_cast<size_t>(i) < lines_.size() && UpperCase(lines_[static_cast<size_t>(i)]).find(want) != std::string::npos;
-            count += hit ? 1 : 0;
-            return hit;
-        });
-    }
-    if (!sel.isEmpty())
-        FileList->selectionModel()->select(sel, QItemSelectionModel::Select);
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (text == "*" || (!text.empty() && i < lines_.size() && UpperCase(lines_[i]).find(want) != std::string::npos)) {
+            rows[i] = 1;
+            ++count;
+        }
+    if (count > 0)
+        SelectRows(rows);
     window_.dialogs().Information(std::to_string(count) + " items selected.");
 }

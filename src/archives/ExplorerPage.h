@@ -51,6 +51,10 @@ private:
     // Extraction loop over `count` indices; `selectedOnly` tests the list line of each index first.
     void ExtractRun(int count, bool selectedOnly);
     bool LineSelected(int row);
+    // One flag per line of FileList: selected or not (a snapshot, taken again after each change).
+    const std::vector<char>& SelectedRows();
+    // Makes the selection exactly the lines whose flag is set.
+    void SelectRows(const std::vector<char>& want);
     void Log(const std::string& line);
     // Runs a command from a control; an error that ends it is shown in the error box.
     void Guarded(const std::function<void()>& command);

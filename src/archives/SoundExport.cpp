@@ -43,6 +43,12 @@ void PutU16(uint8_t* p, uint16_t v)
 
 std::string Label(const TSoundTarget& t, const BFInfo& e) { return t.Label.empty() ? Win1252ToUtf8(e.Name) : t.Label; }
 
+// How the line on a shortened name names the entry: by its number when the target has it.
+std::string Who(const TSoundTarget& t, const BFInfo& e)
+{
+    return t.Index >= 0 ? "entry " + std::to_string(t.Index) : Label(t, e);
+}
+
 void Log(const TSoundTarget& t, const BFInfo& e, const std::string& what)
 {
     t.UI.AppendLine(MemoId::Memo1, Label(t, e) + ": " + what);
@@ -235,11 +241,26 @@ fs::path StreamFilePath(const BFInfo& Entry, const TSoundTarget& Target)
     return ResolveStoredPath(Target.Directory, Entry.StreamFile);
 }
 
-fs::path WaveFilePath(const BFInfo& Entry, const TSoundTarget& Target) { return SafeJoin(Target.Directory, Entry.Name); }
+fs::path EntryOutputPath(const fs::path& directory, const std::string& storedName, Frontend& ui, const std::string& who)
+{
+    bool shortened = false;
+    fs::path path = SafeJoin(directory, storedName, NameBytes::Win1252, &shortened);
+    if (shortened) {
+        std::string used = path.lexically_relative(directory).string();
+        std::replace(used.begin(), used.end(), '/', '\\'); // as the list shows names
+        ui.AppendLine(MemoId::Memo1, who + ": name too long for the file system, shortened to " + used);
+    }
+    return path;
+}
+
+fs::path WaveFilePath(const BFInfo& Entry, const TSoundTarget& Target)
+{
+    return EntryOutputPath(Target.Directory, Entry.Name, Target.UI, Who(Target, Entry));
+}
 
 fs::path OggFilePath(const BFInfo& Entry, const TSoundTarget& Target)
 {
-    return SafeJoin(Target.Directory, ChangeFileExt(Entry.Name, ".ogg"));
+    return EntryOutputPath(Target.Directory, ChangeFileExt(Entry.Name, ".ogg"), Target.UI, Who(Target, Entry));
 }
 
 std::string OggTitleComment(const BFInfo& Entry)
@@ -254,14 +275,12 @@ bool WriteWave(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target
         Log(Target, e, "unknown storage kind " + std::to_string(e.Kind) + ", not extracted.");
         return false;
     }
-    const fs::path out = WaveFilePath(e, Target);
-
     if (e.Kind == 1) {
         // Size 0: the header alone, nothing read.
         CheckBankData(Archive, e, Target);
         if (e.Size != 0)
             Archive.SetPosition(e.Offset);
-        return WriteOutput(out, e, Target, [&](TFileStream& f) {
+        return WriteOutput(WaveFilePath(e, Target), e, Target, [&](TFileStream& f) {
             f.WriteBuffer("RIFF", 4);
             WriteWaveDWord(f, uint32_t(e.Size) + 36);
             f.WriteBuffer("WAVE", 4);
@@ -282,7 +301,7 @@ bool WriteWave(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target
 
     std::unique_ptr<TFileStream> own;
     TStream& source = OpenSource(Archive, e, Target, own);
-    return WriteOutput(out, e, Target, [&](TStream& f) {
+    return WriteOutput(WaveFilePath(e, Target), e, Target, [&](TStream& f) {
         const uint16_t blockAlign = uint16_t((e.Bits / 8) * uint32_t(e.Channels));
         uint8_t h[44];
         std::memcpy(h, "RIFF", 4);
@@ -321,8 +340,6 @@ bool WriteOgg(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target)
         Log(Target, e, std::to_string(e.Channels) + " channels cannot be written as Ogg Vorbis, not extracted.");
         return false;
     }
-    const fs::path out = OggFilePath(e, Target);
-
     const int position = Target.UI.Option(OptionId::OggQuality);
     TOggWriter ogg;
     if (!ogg.Init(e.SampleRate, static_cast<float>(position) / 100.0f)) {
@@ -335,7 +352,7 @@ bool WriteOgg(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target)
     // Size 0, either kind: the header pages alone, nothing read.
     if (e.Kind == 1 || e.Size == 0) {
         CheckBankData(Archive, e, Target);
-        return WriteOutput(out, e, Target, [&](TStream& f) {
+        return WriteOutput(OggFilePath(e, Target), e, Target, [&](TStream& f) {
             ogg.Start(f, OggTitleComment(e));
             if (e.Size != 0)
                 EncodeBankPcm(Archive, e, ogg);
@@ -345,7 +362,7 @@ bool WriteOgg(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target)
 
     std::unique_ptr<TFileStream> own;
     TStream& source = OpenSource(Archive, e, Target, own);
-    return WriteOutput(out, e, Target, [&](TStream& f) {
+    return WriteOutput(OggFilePath(e, Target), e, Target, [&](TStream& f) {
         ogg.Start(f, OggTitleComment(e));
         TXboxAdpcmDecoder decoder(static_cast<int16_t>(e.Channels));
         const int channels = decoder.DecodedChannels();

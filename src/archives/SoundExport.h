@@ -13,9 +13,9 @@ class TStream;
 // Where a bank's sounds go and where their stream files are found.
 struct TSoundTarget {
     TSoundTarget(std::filesystem::path directory, std::string bankFileName, Frontend& ui,
-                 const TFileIds* sources = nullptr, std::string label = {})
+                 const TFileIds* sources = nullptr, std::string label = {}, int index = -1)
         : Directory(std::move(directory)), BankFileName(std::move(bankFileName)), UI(ui), Sources(sources),
-          Label(std::move(label))
+          Label(std::move(label)), Index(index)
     {
     }
     std::filesystem::path Directory; // the bank's folder: entry names and stream-file names are relative to it
@@ -24,6 +24,7 @@ struct TSoundTarget {
     const TFileIds* Sources;         // further files no output may replace (the bank and the entry's stream file
                                      // are never replaced)
     std::string Label;               // how log lines name the entry; empty: by its name
+    int Index;                       // the entry's number, for the line on a shortened name; -1: named by Label
 };
 
 // Writes Entry as a WAV file named by Entry.Name under Target.Directory. Kind 1: PCM copied from the bank at
@@ -42,7 +43,12 @@ bool WriteOgg(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target)
 // The file a Kind 2 entry's sound is read from (when it is not the bank itself).
 std::filesystem::path StreamFilePath(const BFInfo& Entry, const TSoundTarget& Target);
 
-// Output paths of an entry.
+// The file below `directory` for a stored entry name (SafeJoin). A folder or file name cut to fit the file system
+// gets a line in the explorer's log: `who` + ": name too long for the file system, shortened to " + the name used.
+std::filesystem::path EntryOutputPath(const std::filesystem::path& directory, const std::string& storedName,
+                                      Frontend& ui, const std::string& who);
+
+// Output paths of an entry (through EntryOutputPath).
 std::filesystem::path WaveFilePath(const BFInfo& Entry, const TSoundTarget& Target);
 std::filesystem::path OggFilePath(const BFInfo& Entry, const TSoundTarget& Target);
 

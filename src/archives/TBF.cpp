@@ -428,7 +428,7 @@ bool TBF::ExtractEntry(int index)
 
     // Sound-bank entries go to the writer that the audio format option selects; with none selected nothing is
     // written.
-    const TSoundTarget target{fs::path(Directory), FileName, frontend_, &Sources(), EntryLabel(index)};
+    const TSoundTarget target{fs::path(Directory), FileName, frontend_, &Sources(), EntryLabel(index), index};
     switch (frontend_.Option(OptionId::ConvertFormat)) {
     case 0: return WriteWave(*Stream, e, target);
     case 1: return WriteOgg(*Stream, e, target);
@@ -449,7 +449,8 @@ bool TBF::ExtractRaw(int index, const BFInfo& e)
         RequireBytes(*Stream, start, e.Size, EntryLabel(index));
         Stream->Seek(start, SeekOrigin::Begin);
     }
-    const bool written = WriteOutputFile(SafeJoin(Directory, e.Name), Sources(), [&](TFileStream& file) {
+    const fs::path out = EntryOutputPath(Directory, e.Name, frontend_, "entry " + Str(index));
+    const bool written = WriteOutputFile(out, Sources(), [&](TFileStream& file) {
         if (e.Size > 0)
             file.CopyFrom(*Stream, e.Size);
     });

@@ -1,6 +1,11 @@
 #include "platform/Paths.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -39,6 +44,28 @@ void ForEachComponent(std::string_view name, Take&& take)
         }
 }
 
+// The name limit of `folder`, or of its nearest existing parent (`missing` is then set).
+size_t NameLimit(const std::filesystem::path& folder, bool& missing)
+{
+    std::filesystem::path at = folder.empty() ? std::filesystem::path(".") : folder;
+    missing = false;
+    for (;;) {
+        errno = 0;
+        const long n = ::pathconf(at.c_str(), _PC_NAME_MAX);
+        if (n > 0)
+            return static_cast<size_t>(n);
+        if (n < 0 && errno == 0)
+            return SIZE_MAX; // no limit
+        missing = true;
+        std::filesystem::path up = at.parent_path();
+        if (up.empty() && at.is_relative() && at != ".")
+            up = ".";
+        if (up.empty() || up == at)
+            return NAME_MAX;
+        at = std::move(up);
+    }
+}
+
 } // namespace
 
 std::string Win1252ToUtf8(std::string_view bytes)
@@ -56,10 +83,15 @@ std::string Win1252ToUtf8(std::string_view bytes)
     return out;
 }
 
-std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_view storedName, NameBytes bytes)
+std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_view storedName, NameBytes bytes,
+                               bool* shortened)
 {
     std::filesystem::path p = base;
     bool any = false;
+    size_t limit = 0;
+    bool missing = false; // the walk is below a folder that does not exist
+    if (shortened)
+        *shortened = false;
     ForEachComponent(storedName, [&](std::string_view part) {
         if (part.empty() || part == ".")
             return;
@@ -69,10 +101,50 @@ std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_vi
         for (char& ch : cur)
             if (ch == '\0')
                 ch = '_';
-        p /= std::filesystem::path(bytes == NameBytes::Win1252 ? Win1252ToUtf8(cur) : cur);
+        if (bytes == NameBytes::Win1252)
+            cur = Win1252ToUtf8(cur);
+        // Every file system takes names of _POSIX_NAME_MAX bytes; a longer one asks the folder's own limit. Below
+        // a folder that does not exist yet, that of its nearest existing parent holds.
+        if (cur.size() > _POSIX_NAME_MAX) {
+            if (!missing)
+                limit = NameLimit(p, missing);
+            if (cur.size() > limit) {
+                cur = FitName(cur, limit);
+                if (shortened)
+                    *shortened = true;
+            }
+        }
+        p /= std::filesystem::path(cur);
         any = true;
     });
     return any ? p : p / "_";
+}
+
+std::string FitName(const std::string& name, size_t limit)
+{
+    if (name.size() <= limit)
+        return name;
+    // The longest start of `s` of at most `n` bytes that ends on a character boundary.
+    auto cut = [](const std::string& s, size_t n) {
+        n = std::min(n, s.size());
+        for (size_t back = 0; n > 0 && back < 3 && n < s.size() && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80;
+             ++back)
+            --n;
+        return s.substr(0, n);
+    };
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0 && name.size() - dot < limit) {
+        const std::string stem = cut(name.substr(0, dot), limit - (name.size() - dot));
+        if (!stem.empty())
+            return stem + name.substr(dot);
+    }
+    return cut(name, limit);
+}
+
+size_t NameMax(const std::filesystem::path& folder)
+{
+    bool missing = false;
+    return NameLimit(folder, missing);
 }
 
 bool IsEmptyName(std::string_view storedName)

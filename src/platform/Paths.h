@@ -18,8 +18,18 @@ enum class NameBytes { Win1252, FileSystem };
 // The path under `base` for a stored relative name. Separators may be '\' or '/'. Components that would leave
 // `base` are made safe: empty and "." components are dropped, ".." becomes "__", a drive prefix "C:" loses its
 // colon; a leading separator does not make the name absolute. An all-empty name yields "_".
+// A folder or file name longer than its file system takes (in bytes) is cut to fit, on a character boundary and
+// keeping its extension; `shortened`, when given, tells whether that happened.
 std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_view storedName,
-                               NameBytes bytes = NameBytes::Win1252);
+                               NameBytes bytes = NameBytes::Win1252, bool* shortened = nullptr);
+
+// `name` (UTF-8) cut to at most `limit` bytes: whole characters, the extension (from the last dot after the
+// first character) kept when that leaves room for a character before it.
+std::string FitName(const std::string& name, size_t limit);
+
+// The longest name in bytes that the file system of `folder` takes; a folder that does not exist yet takes what
+// its nearest existing parent takes.
+size_t NameMax(const std::filesystem::path& folder);
 
 // True when a stored name names no file: nothing but separators and "." components.
 bool IsEmptyName(std::string_view storedName);

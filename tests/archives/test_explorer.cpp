@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -191,6 +192,7 @@ TEST_F(ExplorerTest, SelectionCommands)
     Select({0, 2});
     page->Invertselection1->trigger();
     EXPECT_EQ(Selected(), (std::vector<int>{1, 3}));
+    EXPECT_TRUE(page->FileList->updatesEnabled()); // the list shows the change
 
     // Find adds matches (any letter case) and keeps what was selected.
     page->Unselectall1->trigger();
@@ -198,6 +200,7 @@ TEST_F(ExplorerTest, SelectionCommands)
     dialogs.inputAnswers.push_back(std::string("wav"));
     page->Find1->trigger();
     EXPECT_EQ(Selected(), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(page->FileList->selectionModel()->selection().size(), 1); // held as whole runs, not piece by piece
     EXPECT_EQ(dialogs.messages.back(), "2 items selected.");
     EXPECT_EQ(dialogs.inputPrompts.back(), "What do you want to search for?");
 
@@ -289,4 +292,34 @@ TEST_F(ExplorerTest, CommandLineOpensAndExtracts)
         win.FormCreate({QString::fromStdString(Put("junk", {9, 9, 9, 9})), "x"});
         EXPECT_EQ(win.Explorer->Memo1->toPlainText(), "0 files extracted.");
     }
+}
+
+TEST_F(ExplorerTest, NamesLongerThanTheFileSystemTakesAreShortenedAndTheRunGoesOn)
+{
+    // 150 x e-acute is 300 bytes in UTF-8; entry 3 shortens to entry 0's name and replaces its file.
+    const std::string e150(150, '\xE9');
+    page->OpenResourceFile(Put("long.bf", MakeDataArchive({{e150 + ".txt", Bytes{1}},
+                                                           {e150 + "\\inner.bin", Bytes{2}},
+                                                           {"after.bin", Bytes{3}},
+                                                           {e150 + "a.txt", Bytes{4}}})));
+    page->Selectall1->trigger();
+    page->Button2->click();
+    EXPECT_TRUE(dialogs.errors.empty());
+    auto e = [](int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s += "\xC3\xA9";
+        return s;
+    };
+    const std::string file = e(125) + ".txt", folder = e(127); // 254 bytes each
+    std::vector<std::string> log;
+    for (const QString& line : Log())
+        log.push_back(line.toStdString());
+    const std::string what = ": name too long for the file system, shortened to ";
+    EXPECT_EQ(log, (std::vector<std::string>{"4 files in a BF data archive file.", "entry 0" + what + file,
+                                             "entry 1" + what + folder + "\\inner.bin", "entry 3" + what + file,
+                                             "4 files extracted."}));
+    EXPECT_EQ(ReadFileBytes((dir.path() / file).string()), Bytes{4});
+    EXPECT_EQ(ReadFileBytes((dir.path() / folder / "inner.bin").string()), Bytes{2});
+    EXPECT_EQ(ReadFileBytes(dir.file("after.bin")), Bytes{3});
 }

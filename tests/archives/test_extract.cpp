@@ -227,6 +227,26 @@ TEST_F(ExtractTest, BankSoundsGoToTheChosenWriter)
     EXPECT_TRUE(bf.ExtractEntry(1));
     EXPECT_FALSE(fs::exists(folder / "sfx" / "boom.wav"));
     EXPECT_TRUE(fe.Lines(MemoId::Memo1).empty());
+
+    // A streamed sound's name is built from the bank's: with a bank name of 255 bytes it is too long for the
+    // file system, and both writers shorten it, logged by the entry's number.
+    BankRecord streamed;
+    streamed.storage = 3;
+    streamed.streamFile = "s.bin";
+    streamed.size = 28 + 38;
+    streamed.sampleRate = 22050;
+    s.records = {streamed};
+    Put("s.bin", Bytes(100, 0));
+    const std::string base(251, 'b');
+    ASSERT_TRUE(bf.Open(Put(base + ".sb0", MakeSoundBank(s))));
+    ASSERT_GT(bf.Entries[0].Name.size(), 255u);
+    for (int format : {0, 1}) {
+        fe.options[OptionId::ConvertFormat] = format;
+        EXPECT_TRUE(bf.ExtractEntry(0));
+        const std::string used = base + (format == 0 ? ".wav" : ".ogg");
+        EXPECT_TRUE(fs::is_regular_file(folder / used));
+        EXPECT_EQ(fe.Lines(MemoId::Memo1).back(), "entry 0: name too long for the file system, shortened to " + used);
+    }
 }
 
 TEST_F(ExtractTest, EntriesWithoutNameAreNotWrittenAndLoggedByNumber)

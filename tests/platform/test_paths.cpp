@@ -41,3 +41,34 @@ TEST(NameHelpers, DelphiStyleNameParts)
     EXPECT_EQ(IntToHex(0xFFFFFFFF, 8), "FFFFFFFF");
     EXPECT_EQ(UpperCase("x.Sb0"), "X.SB0");
 }
+
+TEST(SafeJoin, NamesLongerThanTheFileSystemTakesAreCutToFit)
+{
+    const std::string e = "\xC3\xA9", euro = "\xE2\x82\xAC";
+    auto times = [](const std::string& s, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += s;
+        return out;
+    };
+    // whole characters of two and three bytes, the extension kept
+    EXPECT_EQ(FitName(times(e, 150) + ".txt", 255), times(e, 125) + ".txt");
+    EXPECT_EQ(FitName(times(euro, 100) + ".txt", 255), times(euro, 83) + ".txt");
+    EXPECT_EQ(FitName(times(e, 10), 5), times(e, 2));
+    // an extension that leaves no room is cut with the rest
+    EXPECT_EQ(FitName("a." + std::string(300, 'x'), 255), "a." + std::string(253, 'x'));
+
+    // The limit is the file system's: a file and a folder name, from Windows-1252 bytes.
+    const fs::path base = "/data/out";
+    if (NameMax(base) != 255)
+        GTEST_SKIP() << "the cases below are worked out for 255-byte names";
+    bool cut = true;
+    EXPECT_EQ(SafeJoin(base, "sub\\" + std::string(150, '\xE9') + ".txt", NameBytes::Win1252, &cut),
+              base / "sub" / (times(e, 125) + ".txt"));
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(SafeJoin(base, std::string(300, 'd') + "/" + std::string(255, 'f'), NameBytes::FileSystem, &cut),
+              base / std::string(255, 'd') / std::string(255, 'f'));
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(SafeJoin(base, std::string(255, 'f'), NameBytes::Win1252, &cut), base / std::string(255, 'f'));
+    EXPECT_FALSE(cut);
+}
