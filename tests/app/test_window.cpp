@@ -3,6 +3,9 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QFontInfo>
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <QEvent>
@@ -483,7 +486,7 @@ TEST(MainWindow, BoxesOfOneKindAreFiveACommandAndTheRestAreCountedOnce)
     EXPECT_EQ(f.errors, std::vector<std::string>{"a\n... and 2 more such messages\n\nb\n... and 2 more such messages"});
 }
 
-TEST(MainWindow, LogBoxesFollowTheirNewestLineAlsoOnAHiddenPage)
+TEST(MainWindow, LogBoxesWrapAndFollowTheirNewestLineAlsoOnAHiddenPage)
 {
     XdgHome home;
     App();
@@ -499,6 +502,29 @@ TEST(MainWindow, LogBoxesFollowTheirNewestLineAlsoOnAHiddenPage)
     QCoreApplication::processEvents();
     EXPECT_GT(memo1->verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(memo1->verticalScrollBar()->value(), memo1->verticalScrollBar()->maximum());
+
+    // Each box wraps a long line at its width, words and a long path alike, and never scrolls sideways.
+    const std::string longLine = "! Expansion stopped at chunk 377 (offset 1234567 in the compressed file): the "
+                                 "packed data ends early. /home/user/game/data/a_long_folder_name_without_blanks/"
+                                 "another_long_folder_name/level_with_a_long_name.binexpanded";
+    for (const auto& [id, name, page] : {std::tuple{MemoId::Memo1, "Memo1", 0}, {MemoId::Memo2, "Memo2", 1},
+                                         {MemoId::Memo3, "Memo3", 2}}) {
+        SCOPED_TRACE(name);
+        auto* memo = w.findChild<QPlainTextEdit*>(name);
+        w.PageControl1->setCurrentIndex(page);
+        w.frontend().ClearMemo(id);
+        w.frontend().AppendLine(id, longLine);
+        w.frontend().AppendLine(id, "Done.");
+        QCoreApplication::processEvents();
+        EXPECT_EQ(memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        EXPECT_EQ(memo->horizontalScrollBar()->maximum(), 0);
+        const QTextBlock first = memo->document()->firstBlock();
+        ASSERT_EQ(first.text().toStdString(), longLine);
+        EXPECT_GT(first.layout()->lineCount(), 2);
+        for (int i = 0; i < first.layout()->lineCount(); ++i)
+            EXPECT_LE(first.layout()->lineAt(i).naturalTextWidth(), memo->viewport()->width());
+    }
+    EXPECT_TRUE(QFontInfo(w.findChild<QPlainTextEdit*>("Memo2")->font()).fixedPitch());
 }
 
 TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
