@@ -9,16 +9,16 @@ cd "$(dirname "$0")"
 tools/install-deps.sh
 jobs=${JOBS:-$(nproc)}
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+tools/configure.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 export LIBGL_ALWAYS_SOFTWARE=1 QT_QPA_PLATFORM=xcb
 (cd build && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure -j "$jobs")
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVESH_SANITIZE=ON >/dev/null
+tools/configure.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTARVESH_SANITIZE=ON
 cmake --build build-asan -j "$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j "$jobs")
 
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
-  -DCMAKE_CXX_COMPILER=clang++ -DTARVESH_FUZZ=ON >/dev/null
+tools/configure.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DTARVESH_FUZZ=ON
 cmake --build build-fuzz -j "$jobs"
 (cd build-fuzz && ctest --output-on-failure -j "$jobs")

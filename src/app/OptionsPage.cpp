@@ -76,7 +76,7 @@ TOptionsPage::TOptionsPage(TTarvesh& window, QWidget* page) : window_(window)
     ScrollBar1->setObjectName("ScrollBar1");
     ScrollBar1->setGeometry(12, 40, 256, 17);
     ScrollBar1->setRange(0, 1000);
-    ScrollBar1->setPageStep(0);
+    ScrollBar1->setPageStep(1); // the thumb's size, and what a click in the trough moves
     ScrollBar1->setValue(100);
     Label1 = new QLabel("1.00", GroupBox1);
     Label1->setObjectName("Label1");

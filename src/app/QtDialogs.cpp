@@ -61,9 +61,10 @@ private:
 
 } // namespace
 
-std::optional<std::string> QtDialogs::OpenFile(const FileDialogSpec& request)
+std::optional<std::string> QtDialogs::RunOpenDialog(const FileDialogSpec& request, const std::string& folder)
 {
     OpenFileDialog dlg(parent_, QString::fromStdString(request.title), DefaultSuffix(request));
+    dlg.setDirectory(QString::fromStdString(folder));
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::ExistingFile);
     dlg.setNameFilter(QtFilterFromPipes(request.filter));
@@ -72,9 +73,10 @@ std::optional<std::string> QtDialogs::OpenFile(const FileDialogSpec& request)
     return dlg.selectedFiles().first().toStdString();
 }
 
-std::optional<std::string> QtDialogs::SaveFile(const FileDialogSpec& request)
+std::optional<std::string> QtDialogs::RunSaveDialog(const FileDialogSpec& request, const std::string& folder)
 {
     QFileDialog dlg(parent_, QString::fromStdString(request.title));
+    dlg.setDirectory(QString::fromStdString(folder));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setNameFilter(QtFilterFromPipes(request.filter));
     dlg.setDefaultSuffix(DefaultSuffix(request));

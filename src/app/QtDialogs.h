@@ -11,14 +11,16 @@ class QtDialogs : public Dialogs {
 public:
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
-    std::optional<std::string> OpenFile(const FileDialogSpec& request) override;
-    std::optional<std::string> SaveFile(const FileDialogSpec& request) override;
     void MessageBox(const std::string& text) override;
     void Warning(const std::string& text) override;
     void Information(const std::string& text) override;
     void SystemMessageBox(const std::string& text, const std::string& caption) override;
     std::string InputBox(const std::string& caption, const std::string& prompt, const std::string& preset) override;
     void ErrorBox(const std::string& text) override;
+
+protected:
+    std::optional<std::string> RunOpenDialog(const FileDialogSpec& request, const std::string& folder) override;
+    std::optional<std::string> RunSaveDialog(const FileDialogSpec& request, const std::string& folder) override;
 
 private:
     QWidget* parent_;

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "app/LogBox.h"
 #include "app/Tmox.h"
 #include "archives/TBF.h"
 #include "platform/Frontend.h"
@@ -117,10 +118,8 @@ TExplorerPage::TExplorerPage(TTarvesh& window, QWidget* page) : window_(window)
     Find1 = PopupMenu1->addAction("Find ...");
     Find1->setObjectName("Find1");
 
-    Memo1 = new QPlainTextEdit(page);
-    Memo1->setObjectName("Memo1");
+    Memo1 = MakeLogBox(page, "Memo1");
     Memo1->setReadOnly(true);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setMaximumHeight(90);
 
     ProgressBar1 = new TProgressBar(page);

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/LogBox.h"
 #include "app/Tmox.h"
 #include "bin/BlockAnalysis.h"
 #include "bin/ExpandBin.h"
@@ -37,15 +38,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption)
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
     return b;
-}
-
-QPlainTextEdit* MakeMemo(QWidget* parent, const char* name)
-{
-    auto* m = new QPlainTextEdit(parent);
-    m->setObjectName(name);
-    m->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m->setLineWrapMode(QPlainTextEdit::NoWrap);
-    return m;
 }
 
 QAction* MakeItem(QMenu* menu, QWidget* owner, const char* name, const char* caption, const QKeySequence& key,
@@ -120,7 +112,7 @@ void TBinPages::BuildUnpacker(QWidget* page)
     row->addWidget(Button3);
     row->addStretch();
     layout->addLayout(row);
-    Memo2 = MakeMemo(page, "Memo2");
+    Memo2 = MakeLogBox(page, "Memo2");
     QFont courier("Courier New");
     courier.setStyleHint(QFont::Monospace);
     Memo2->setFont(courier);
@@ -158,7 +150,7 @@ void TBinPages::BuildAnalyzer(QWidget* page)
     buttons->addWidget(Button19);
     buttons->addWidget(Button20);
     right->addLayout(buttons);
-    Memo3 = MakeMemo(page, "Memo3");
+    Memo3 = MakeLogBox(page, "Memo3");
     right->addWidget(Memo3, 1);
     layout->addLayout(right, 2);
 

@@ -19,6 +19,7 @@
 #include "bin/TBinFile.h"
 #include "models/WorldData.h"
 #include "platform/Frontend.h"
+#include "platform/OutputFile.h"
 #include "platform/Paths.h"
 
 namespace {
@@ -324,8 +325,11 @@ void TDisplayPage::Button6Click()
         return;
     const std::string binFileName = window_.BinFile ? window_.BinFile->FileName : std::string();
     const TFileIds none;
-    window_.WorldData->ExportModel(ExportBaseName(binFileName), 0, binFileName,
-                                   window_.BinFile ? window_.BinFile->Inputs : none);
+    const std::vector<std::string> refused = window_.WorldData->ExportModel(
+        ExportBaseName(binFileName), 0, binFileName, window_.BinFile ? window_.BinFile->Inputs : none);
+    // A refusal is said here too, not only in the analyzer's log on another page.
+    for (const std::string& path : refused)
+        window_.frontend().ShowWarning(WouldReplaceSourceText(path));
 }
 
 void TDisplayPage::Panel1MouseMove(Qt::MouseButtons Shift, int X, int Y)

@@ -133,7 +133,8 @@ std::string MaterialName(uint32_t i) { return "Material_" + PadWithZeros(std::to
 
 } // namespace
 
-void TWorldData::Export3DS(const std::string& BaseName, const std::string& binFileName, const TFileIds& Inputs)
+std::vector<std::string> TWorldData::Export3DS(const std::string& BaseName, const std::string& binFileName,
+                                               const TFileIds& Inputs)
 {
     T3DSWriter w;
     size_t estimate = 256;
@@ -277,6 +278,9 @@ void TWorldData::Export3DS(const std::string& BaseName, const std::string& binFi
     const bool written = WriteOutputFile(path, Inputs, [&](TFileStream& out) {
         out.WriteBuffer(w.Data.data(), static_cast<int64_t>(w.Data.size()));
     }, false);
-    if (!written)
+    if (!written) {
         LogWouldReplace(UI, path);
+        return {path};
+    }
+    return {};
 }

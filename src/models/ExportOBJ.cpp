@@ -124,24 +124,23 @@ std::string MaterialPrefix(uint32_t id) { return id == 0 ? std::string("A") : In
 
 } // namespace
 
-void TWorldData::ExportModel(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
-                             const TFileIds& Inputs)
+std::vector<std::string> TWorldData::ExportModel(const std::string& BaseName, uint32_t Id,
+                                                 const std::string& binFileName, const TFileIds& Inputs)
 {
     switch (UI.Option(OptionId::ModelFormat)) {
     case 0:
-        ExportOBJ(BaseName, Id, binFileName, Inputs);
-        break;
+        return ExportOBJ(BaseName, Id, binFileName, Inputs);
     case 1:
-        Export3DS(BaseName, binFileName, Inputs);
-        break;
+        return Export3DS(BaseName, binFileName, Inputs);
     default:
-        break;
+        return {};
     }
 }
 
-void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
-                           const TFileIds& Inputs)
+std::vector<std::string> TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id,
+                                               const std::string& binFileName, const TFileIds& Inputs)
 {
+    std::vector<std::string> refused;
     std::string prefix = "M";
     prefix += MaterialPrefix(Id);
     prefix += '_';
@@ -179,13 +178,15 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
         mtl.Close();
     } else {
         LogWouldReplace(UI, mtlPath);
+        refused.push_back(mtlPath);
     }
 
     const std::string objPath = NamedOutputPath(BaseName + ".obj", binFileName);
     std::unique_ptr<TFileStream> objFile = CreateOutputFile(objPath, Inputs, false);
     if (!objFile) {
         LogWouldReplace(UI, objPath);
-        return;
+        refused.push_back(objPath);
+        return refused;
     }
     TextFile obj(objPath, std::move(objFile));
     obj.Line("# Wavefront model exported by Tarvesh Mox");
@@ -251,4 +252,5 @@ void TWorldData::ExportOBJ(const std::string& BaseName, uint32_t Id, const std::
     }
     obj.CountLines(total, " triangles total");
     obj.Close();
+    return refused;
 }

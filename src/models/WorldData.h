@@ -106,14 +106,16 @@ public:
 
     // Writes the whole world in the format chosen on the options page (OBJ + MTL or 3DS). binFileName is the
     // loaded bin file's path (texture file names are made from it). A file whose path names one of Inputs (the
-    // files the world was read from) is not written: a line in the analyzer's log says so.
-    void ExportModel(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
-                     const TFileIds& Inputs);
+    // files the world was read from) is not written: a line in the analyzer's log says so. The result holds the
+    // paths of the files not written for that reason.
+    std::vector<std::string> ExportModel(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
+                                         const TFileIds& Inputs);
     // BaseName + ".mtl", then BaseName + ".obj".
-    void ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
-                   const TFileIds& Inputs);
+    std::vector<std::string> ExportOBJ(const std::string& BaseName, uint32_t Id, const std::string& binFileName,
+                                       const TFileIds& Inputs);
     // BaseName + ".3DS".
-    void Export3DS(const std::string& BaseName, const std::string& binFileName, const TFileIds& Inputs);
+    std::vector<std::string> Export3DS(const std::string& BaseName, const std::string& binFileName,
+                                       const TFileIds& Inputs);
 };
 
 // Where a file named `name` (an export or a block dump) goes: a name made from the bin file's own path stays in

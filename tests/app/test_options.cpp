@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QTest>
 #include <fstream>
@@ -207,6 +209,43 @@ TEST(OptionsPage, QualityLabelHasTwoSignificantDigitsAndTwoDecimals)
                                                  {994, "9.90"}, {10, "0.10"},  {250, "2.50"}};
     for (auto [pos, text] : cases)
         EXPECT_EQ(OggQualityText(pos), text) << pos;
+}
+
+// Clicks on the quality bar as the user makes them: in the trough on either side of the thumb, and on the arrows.
+TEST(OptionsPage, QualityBarTroughAndArrowsMoveByOne)
+{
+    XdgHome home;
+    Window win;
+    win.w.FormCreate({});
+    win.w.show();
+    win.w.PageControl1->setCurrentWidget(win.w.TabSheet4);
+    QScrollBar* bar = win.Options().ScrollBar1;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&win.w));
+    auto part = [bar](QStyle::SubControl sc) {
+        QStyleOptionSlider opt;
+        opt.initFrom(bar);
+        opt.orientation = bar->orientation();
+        opt.minimum = bar->minimum();
+        opt.maximum = bar->maximum();
+        opt.sliderPosition = bar->sliderPosition();
+        opt.sliderValue = bar->value();
+        opt.singleStep = bar->singleStep();
+        opt.pageStep = bar->pageStep();
+        return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, sc, bar);
+    };
+    auto click = [&](QPoint at) {
+        QTest::mouseClick(bar, Qt::LeftButton, {}, at);
+        QCoreApplication::processEvents();
+        return bar->value();
+    };
+    const QRect thumb = part(QStyle::SC_ScrollBarSlider);
+    EXPECT_EQ(click(QPoint(thumb.right() + 40, thumb.center().y())), 101); // trough after the thumb
+    EXPECT_EQ(click(QPoint(part(QStyle::SC_ScrollBarSlider).left() - 4, thumb.center().y())), 100);
+    EXPECT_EQ(click(part(QStyle::SC_ScrollBarAddLine).center()), 101);
+    EXPECT_EQ(click(part(QStyle::SC_ScrollBarSubLine).center()), 100);
+    EXPECT_EQ(win.Options().Label1->text(), "1.00");
+    win.w.close();
+    EXPECT_EQ(OptionsKey().ReadInteger("OggQuality"), 100);
 }
 
 TEST(OptionsPage, StoredValueOfAnotherTypeStopsTheReadingThere)

@@ -3,6 +3,9 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QFontInfo>
 #include <QCoreApplication>
 #include <QScrollBar>
 #include <QEvent>
@@ -18,6 +21,7 @@
 #include <sys/resource.h>
 #include <thread>
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -32,7 +36,9 @@
 #include "XdgHome.h"
 #include "app/OptionsPage.h"
 #include "archives/ExplorerPage.h"
+#include "bin/BinPages.h"
 #include "support/ArchiveWriters.h"
+#include "support/BinWriter.h"
 #include "app/Tmox.h"
 #include "platform/Settings.h"
 #include "platform/Stream.h"
@@ -178,6 +184,34 @@ TEST(CommandLine, FileThatIsNoArchiveWarnsAndExtractsNothing)
     EXPECT_EQ(run.Start({QString::fromStdString(run.dir.file("notes.bf")), "x"}),
               std::vector<std::string>{"0 files extracted."});
     EXPECT_EQ(run.dialogs.messages, std::vector<std::string>{"Not a valid/supported file!"});
+}
+
+// A file dialog starts in the folder of the last file chosen through any of them, the save dialog in the folder of
+// the name it proposes; a cancelled dialog changes nothing.
+TEST(FileDialogs, StartInTheFolderOfTheLastFileChosen)
+{
+    CommandLineRun run;
+    fs::create_directories(run.dir.path() / "maps");
+    fs::create_directories(run.dir.path() / "out");
+    const std::string level = run.dir.file("maps/level.bin");
+    WriteFileBytes(level, CompressBin(ExpandedBin(EveryKindBlocks())));
+    run.Start({});
+    ScriptedDialogs& d = run.dialogs;
+    d.openAnswers = {run.archive, std::nullopt, level};
+    d.saveAnswers = {run.dir.file("out/level.binexpanded")};
+    run.w->Explorer->Button1Click(); // archive chosen
+    run.w->BinPages->Button5Click(); // cancelled
+    run.w->BinPages->Button3Click(); // level chosen, then saved into out
+    run.w->Explorer->Button1Click(); // cancelled
+    ASSERT_EQ(d.fileDialogs.size(), 5u);
+    const fs::path& top = run.dir.path();
+    EXPECT_EQ(d.dialogFolders, (std::vector<std::string>{run.cwd.string(), top.string(), top.string(), (top / "maps").string(),
+                                                          (top / "out").string()}));
+    EXPECT_EQ(d.fileDialogs[3].fileName, (top / "maps" / "level.binexpanded").string());
+    d.SaveFile({"Expanded data|*.binexpanded", "binexpanded", (top / "maps" / "b.binexpanded").string(), ""});
+    d.SaveFile({"Expanded data|*.binexpanded", "binexpanded", "b.binexpanded", ""});
+    EXPECT_EQ(d.dialogFolders[5], (top / "maps").string());
+    EXPECT_EQ(d.dialogFolders[6], (top / "out").string());
 }
 
 TEST(ErrorBox, ErrorInACommandIsShownAndTheProgramGoesOn)
@@ -483,7 +517,7 @@ TEST(MainWindow, BoxesOfOneKindAreFiveACommandAndTheRestAreCountedOnce)
     EXPECT_EQ(f.errors, std::vector<std::string>{"a\n... and 2 more such messages\n\nb\n... and 2 more such messages"});
 }
 
-TEST(MainWindow, LogBoxesFollowTheirNewestLineAlsoOnAHiddenPage)
+TEST(MainWindow, LogBoxesWrapAndFollowTheirNewestLineAlsoOnAHiddenPage)
 {
     XdgHome home;
     App();
@@ -499,6 +533,29 @@ TEST(MainWindow, LogBoxesFollowTheirNewestLineAlsoOnAHiddenPage)
     QCoreApplication::processEvents();
     EXPECT_GT(memo1->verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(memo1->verticalScrollBar()->value(), memo1->verticalScrollBar()->maximum());
+
+    // Each box wraps a long line at its width, words and a long path alike, and never scrolls sideways.
+    const std::string longLine = "! Expansion stopped at chunk 377 (offset 1234567 in the compressed file): the "
+                                 "packed data ends early. /home/user/game/data/a_long_folder_name_without_blanks/"
+                                 "another_long_folder_name/level_with_a_long_name.binexpanded";
+    for (const auto& [id, name, page] : {std::tuple{MemoId::Memo1, "Memo1", 0}, {MemoId::Memo2, "Memo2", 1},
+                                         {MemoId::Memo3, "Memo3", 2}}) {
+        SCOPED_TRACE(name);
+        auto* memo = w.findChild<QPlainTextEdit*>(name);
+        w.PageControl1->setCurrentIndex(page);
+        w.frontend().ClearMemo(id);
+        w.frontend().AppendLine(id, longLine);
+        w.frontend().AppendLine(id, "Done.");
+        QCoreApplication::processEvents();
+        EXPECT_EQ(memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        EXPECT_EQ(memo->horizontalScrollBar()->maximum(), 0);
+        const QTextBlock first = memo->document()->firstBlock();
+        ASSERT_EQ(first.text().toStdString(), longLine);
+        EXPECT_GT(first.layout()->lineCount(), 2);
+        for (int i = 0; i < first.layout()->lineCount(); ++i)
+            EXPECT_LE(first.layout()->lineAt(i).naturalTextWidth(), memo->viewport()->width());
+    }
+    EXPECT_TRUE(QFontInfo(w.findChild<QPlainTextEdit*>("Memo2")->font()).fixedPitch());
 }
 
 TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
@@ -562,11 +619,13 @@ TEST(OpenDialog, DefaultExtensionOnlyForANameThatDoesNotExistAsItIs)
         }
     };
     const HangGuard guard; // a dialog left open fails the test instead of hanging the run
+    QStringList startedIn;
     for (const auto& [typed, taken] : {std::pair{bare, bare}, std::pair{level, level + ".BF"}}) {
         SCOPED_TRACE(typed.toStdString());
         QTimer::singleShot(0, [&, typed = typed] {
             dlg = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_TRUE(dlg);
+            startedIn << dlg->directory().absolutePath();
             QTimer::singleShot(0, closeWhatIsLeft);
             // Typed into the name box, as a user does.
             dlg->setDirectory(QString::fromStdString(dir.path().string()));
@@ -575,8 +634,13 @@ TEST(OpenDialog, DefaultExtensionOnlyForANameThatDoesNotExistAsItIs)
             name->setText(QFileInfo(typed).fileName());
             QMetaObject::invokeMethod(dlg, "accept");
         });
+        QFileDialog visited; // a folder visited where nothing was chosen
+        visited.setDirectory(QDir::rootPath());
         EXPECT_EQ(dialogs.OpenFile({"Data|*.bf", "BF", "", "Open"}), std::optional(taken.toStdString()));
     }
     QCoreApplication::processEvents();
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join('|').toStdString();
+    // The second dialog starts where the first file was chosen, not where a dialog was last.
+    ASSERT_EQ(startedIn.size(), 2);
+    EXPECT_EQ(startedIn[1], QString::fromStdString(dir.path().string()));
 }

@@ -299,7 +299,8 @@ TEST_F(DisplayPageTest, ExportWritesUnderTheBinFileName)
     w->BinFile->FileName = (dir.path() / (cafe + ".bin")).string();
     page->Button4->click();
     page->Button6->click();
-    // Nor is the bin file replaced: "self.obj" gives the base name "self".
+    EXPECT_TRUE(dialogs.warnings.empty());
+    // Nor is the bin file replaced: "self.obj" gives the base name "self". A warning box says so on this page.
     const std::string self = (dir.path() / "self.obj").string();
     WriteFileBytes(self, {1, 2, 3});
     w->BinFile->FileName = self;
@@ -307,8 +308,9 @@ TEST_F(DisplayPageTest, ExportWritesUnderTheBinFileName)
     page->Button6->click();
     std::filesystem::current_path(old);
     EXPECT_EQ(ReadFileBytes(self), (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_TRUE(w->BinPages->Memo3->toPlainText().endsWith(
-        QString::fromStdString(self + ": the output would replace its own source file, not written.")));
+    const std::string refused = self + ": the output would replace its own source file, not written.";
+    EXPECT_TRUE(w->BinPages->Memo3->toPlainText().endsWith(QString::fromStdString(refused)));
+    EXPECT_EQ(dialogs.warnings, std::vector<std::string>{refused});
     EXPECT_TRUE(std::filesystem::exists(dir.path() / (cafe + ".mtl")));
     std::ifstream obj(dir.path() / (cafe + ".obj"), std::ios::binary);
     std::string header, mtllib;
