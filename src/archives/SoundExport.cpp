@@ -46,7 +46,7 @@ std::string Label(const TSoundTarget& t, const BFInfo& e) { return t.Label.empty
 // How the line on a shortened name names the entry: by its number when the target has it.
 std::string Who(const TSoundTarget& t, const BFInfo& e)
 {
-    return t.Index >= 0 ? "entry " + std::to_string(t.Index) : Label(t, e);
+    return t.Index >= 0 ? EntryNumberText(t.Index) : Label(t, e);
 }
 
 void Log(const TSoundTarget& t, const BFInfo& e, const std::string& what)
@@ -240,6 +240,8 @@ fs::path StreamFilePath(const BFInfo& Entry, const TSoundTarget& Target)
 {
     return ResolveStoredPath(Target.Directory, Entry.StreamFile);
 }
+
+std::string EntryNumberText(int index) { return "entry " + std::to_string(index); }
 
 fs::path EntryOutputPath(const fs::path& directory, const std::string& storedName, Frontend& ui, const std::string& who)
 {

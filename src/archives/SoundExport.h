@@ -43,6 +43,9 @@ bool WriteOgg(TStream& Archive, const BFInfo& Entry, const TSoundTarget& Target)
 // The file a Kind 2 entry's sound is read from (when it is not the bank itself).
 std::filesystem::path StreamFilePath(const BFInfo& Entry, const TSoundTarget& Target);
 
+// How the explorer's log names an entry by its number: "entry " + index.
+std::string EntryNumberText(int index);
+
 // The file below `directory` for a stored entry name (SafeJoin). A folder or file name cut to fit the file system
 // gets a line in the explorer's log: `who` + ": name too long for the file system, shortened to " + the name used.
 std::filesystem::path EntryOutputPath(const std::filesystem::path& directory, const std::string& storedName,

@@ -383,7 +383,7 @@ std::string TBF::EntryLabel(int index) const
 {
     if (index >= 0 && static_cast<size_t>(index) < Entries.size() && !IsEmptyName(Entries[size_t(index)].Name))
         return Win1252ToUtf8(Entries[size_t(index)].Name);
-    return "entry " + Str(index);
+    return EntryNumberText(index);
 }
 
 void TBF::Log(int index, const std::string& what) { frontend_.AppendLine(MemoId::Memo1, EntryLabel(index) + ": " + what); }
@@ -449,7 +449,7 @@ bool TBF::ExtractRaw(int index, const BFInfo& e)
         RequireBytes(*Stream, start, e.Size, EntryLabel(index));
         Stream->Seek(start, SeekOrigin::Begin);
     }
-    const fs::path out = EntryOutputPath(Directory, e.Name, frontend_, "entry " + Str(index));
+    const fs::path out = EntryOutputPath(Directory, e.Name, frontend_, EntryNumberText(index));
     const bool written = WriteOutputFile(out, Sources(), [&](TFileStream& file) {
         if (e.Size > 0)
             file.CopyFrom(*Stream, e.Size);
