@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "archives/TBF.h"
+#include "platform/Paths.h"
 #include "platform/Frontend.h"
 #include "support/ArchiveWriters.h"
 #include "support/Guards.h"
@@ -243,7 +244,8 @@ TEST_F(ExtractTest, BankSoundsGoToTheChosenWriter)
     for (int format : {0, 1}) {
         fe.options[OptionId::ConvertFormat] = format;
         EXPECT_TRUE(bf.ExtractEntry(0));
-        const std::string used = base + (format == 0 ? ".wav" : ".ogg");
+        const std::string used = FitName(Win1252ToUtf8(ChangeFileExt(bf.Entries[0].Name, format == 0 ? ".wav" : ".ogg")), 255);
+        EXPECT_EQ(used.substr(used.size() - 4), format == 0 ? ".wav" : ".ogg");
         EXPECT_TRUE(fs::is_regular_file(folder / used));
         EXPECT_EQ(fe.Lines(MemoId::Memo1).back(), "entry 0: name too long for the file system, shortened to " + used);
     }
