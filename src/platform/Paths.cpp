@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdint>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
+
+#include "platform/Stream.h"
 
 namespace {
 
@@ -27,6 +30,19 @@ void AppendUtf8(std::string& out, char32_t cp)
         out += static_cast<char>(0xE0 | (cp >> 12));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Appends Windows-1252 bytes as UTF-8.
+void AppendWin1252(std::string& out, std::string_view bytes)
+{
+    for (unsigned char c : bytes) {
+        if (c < 0x80)
+            out += static_cast<char>(c);
+        else if (c < 0xA0)
+            AppendUtf8(out, kHigh[c - 0x80]);
+        else
+            AppendUtf8(out, c);
     }
 }
 
@@ -142,14 +158,7 @@ std::string Win1252ToUtf8(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size());
-    for (unsigned char c : bytes) {
-        if (c < 0x80)
-            out += static_cast<char>(c);
-        else if (c < 0xA0)
-            AppendUtf8(out, kHigh[c - 0x80]);
-        else
-            AppendUtf8(out, c);
-    }
+    AppendWin1252(out, bytes);
     return out;
 }
 
@@ -165,28 +174,36 @@ std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_vi
     ForEachComponent(storedName, [&](std::string_view part) {
         if (part.empty() || part == ".")
             return;
-        std::string cur(part == ".." ? "__" : part);
-        if (!any && IsDriveLetter(cur))
-            cur.resize(1);
-        for (char& ch : cur)
-            if (ch == '\0')
-                ch = '_';
+        if (part == "..")
+            part = "__";
+        else if (!any && IsDriveLetter(part))
+            part = part.substr(0, 1);
+        const size_t folder = p.size();
+        AppendComponent(p, {});
+        const size_t start = p.size();
         if (bytes == NameBytes::Win1252)
-            cur = Win1252ToUtf8(cur);
+            AppendWin1252(p, part);
+        else
+            p += part;
+        std::replace(p.begin() + static_cast<std::ptrdiff_t>(start), p.end(), '\0', '_');
         // Every file system takes names of _POSIX_NAME_MAX bytes; a longer one asks the folder's own limit.
-        if (cur.size() > _POSIX_NAME_MAX) {
+        if (p.size() - start > _POSIX_NAME_MAX) {
+            std::string name = p.substr(start);
+            p.resize(folder);
             const size_t limit = limits.Of(p);
-            if (cur.size() > limit) {
-                cur = FitName(cur, limit);
+            if (name.size() > limit) {
+                name = FitName(name, limit);
                 if (shortened)
                     *shortened = true;
             }
+            AppendComponent(p, name);
         }
-        AppendComponent(p, cur);
         any = true;
     });
     if (!any)
         AppendComponent(p, "_");
+    if (p.size() >= PATH_MAX)
+        throw EStreamError("Cannot create file \"" + p + "\". " + std::strerror(ENAMETOOLONG));
     return std::filesystem::path(std::move(p));
 }
 

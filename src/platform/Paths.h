@@ -19,7 +19,8 @@ enum class NameBytes { Win1252, FileSystem };
 // `base` are made safe: empty and "." components are dropped, ".." becomes "__", a drive prefix (a letter A to Z
 // or a to z and ":") loses its colon; a leading separator does not make the name absolute. An all-empty name
 // yields "_". A folder or file name longer than its file system takes (in bytes) is shortened by FitName;
-// `shortened`, when given, tells whether that happened. The cost is linear in the name's length.
+// `shortened`, when given, tells whether that happened. A path longer than the system takes raises EStreamError
+// (the error its create would give), and the cost is linear in the name's length.
 std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_view storedName,
                                NameBytes bytes = NameBytes::Win1252, bool* shortened = nullptr);
 
