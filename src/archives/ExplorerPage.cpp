@@ -212,7 +212,7 @@ void TExplorerPage::OpenResourceFile(const std::string& fileName)
             if (e.Kind != 1)
                 line += " DOES NOT EXTRACT CORRECTLY";
         }
-        items.push_back(Q(line));
+        items.push_back(ShownText(line));
         lines_.push_back(std::move(line));
     }
     FileList->setUpdatesEnabled(false);

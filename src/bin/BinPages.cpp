@@ -85,7 +85,7 @@ QVariant TBlockListModel::data(const QModelIndex& index, int role) const
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= lines_.Count())
         return {};
     const std::string_view line = lines_.Line(index.row());
-    return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+    return ShownText(line);
 }
 
 void TBlockListModel::SetLines(TListLines lines)

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QFontInfo>
 #include <QCoreApplication>
+#include <QScreen>
 #include <QScrollBar>
 #include <QEvent>
 #include <QProcess>
@@ -29,6 +31,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "app/LogBox.h"
 #include "app/QtDialogs.h"
 #include "support/Guards.h"
 #include "support/TempDir.h"
@@ -556,6 +559,20 @@ TEST(MainWindow, LogBoxesWrapAndFollowTheirNewestLineAlsoOnAHiddenPage)
             EXPECT_LE(first.layout()->lineAt(i).naturalTextWidth(), memo->viewport()->width());
     }
     EXPECT_TRUE(QFontInfo(w.findChild<QPlainTextEdit*>("Memo2")->font()).fixedPitch());
+
+    // A line as long as any path is kept whole; one far longer (a name from a hostile file) shows its start and
+    // its end, so that laying it out costs no more than a path.
+    std::string hostile = "Extracted";
+    while (hostile.size() < 100000)
+        hostile += " word";
+    w.frontend().ClearMemo(MemoId::Memo3);
+    w.frontend().AppendLine(MemoId::Memo3, "Extracted " + std::string(4095, 'p'));
+    w.frontend().AppendLine(MemoId::Memo3, hostile + " end");
+    const QStringList lines = w.findChild<QPlainTextEdit*>("Memo3")->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].toStdString(), "Extracted " + std::string(4095, 'p'));
+    EXPECT_EQ(lines[1].size(), kShownLineLength);
+    EXPECT_TRUE(lines[1].startsWith("Extracted word") && lines[1].endsWith("word end"));
 }
 
 TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
@@ -566,13 +583,20 @@ TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
     struct Seen {
         QMessageBox::Icon icon;
         QWidget* parent;
-        QString caption;
+        QString caption, text;
+        bool fits; // the box, its text and its button lie inside the screen
     };
     std::vector<Seen> seen;
     auto answer = [&] {
         QTimer::singleShot(0, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen.push_back({box->icon(), box->parentWidget(), box->windowTitle()});
+                const QRect screen = box->screen()->geometry();
+                QAbstractButton* ok = box->button(QMessageBox::Ok);
+                const auto* label = box->findChild<QLabel*>("qt_msgbox_label"); // its text is not cut off
+                const bool fits = screen.contains(box->frameGeometry()) && ok && ok->isVisible() &&
+                                  screen.contains(QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size())) && label &&
+                                  label->minimumSizeHint().width() <= label->width();
+                seen.push_back({box->icon(), box->parentWidget(), box->windowTitle(), box->text(), fits});
                 box->accept();
             }
         });
@@ -590,6 +614,23 @@ TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
     EXPECT_EQ(seen[2].icon, QMessageBox::NoIcon);
     EXPECT_EQ(seen[2].parent, nullptr);
     EXPECT_EQ(seen[2].caption, "TGA File Error");
+
+    // A long path wraps inside the box; a text of 1 MB shows its start and its end. Both fit on the screen.
+    const std::string path = "/" + std::string(4095, 'p');
+    answer();
+    dialogs.ErrorBox("Cannot create file \"" + path + "\". File name too long");
+    answer();
+    dialogs.MessageBox("Contact the author! " + std::string(1 << 20, 'n') + " multiple datablocks?");
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[3].icon, QMessageBox::Critical);
+    for (const Seen& s : {seen[0], seen[3], seen[4]})
+        EXPECT_TRUE(s.fits) << s.text.left(40).toStdString();
+    QString shown = seen[4].text;
+    shown.remove(QChar(0x200B));
+    EXPECT_LE(shown.size(), 1000);
+    EXPECT_TRUE(shown.startsWith("Contact the author! nnn"));
+    EXPECT_TRUE(shown.endsWith("nnn multiple datablocks?"));
+    EXPECT_EQ(seen[0].text, "Not a valid/supported file!");
 }
 
 TEST(OpenDialog, DefaultExtensionOnlyForANameThatDoesNotExistAsItIs)

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "app/LogBox.h"
 #include "app/Tmox.h"
 #include "archives/ExplorerPage.h"
 #include "archives/TBF.h"
@@ -215,6 +216,20 @@ TEST_F(ExplorerTest, SelectionCommands)
     page->Find1->trigger();
     EXPECT_EQ(Selected(), (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(dialogs.messages.back(), "4 items selected.");
+
+    // A name far longer than any path shows its start and its end, and Find still sees all of it; one as long as
+    // a path is shown whole. One match is selected.
+    const std::string hostile = std::string(50000, 'a') + "_hit" + std::string(50000, 'z'), path(4095, 'p');
+    const FatPair fat = MakeFatArchive({{"a.bin", Bytes{1}}, {hostile, Bytes{2}}, {path, Bytes{3}}});
+    Put("long.BIG", fat.big);
+    page->OpenResourceFile(Put("long.fat", fat.fat));
+    EXPECT_EQ(page->FileList->item(1)->text().size(), kShownLineLength);
+    EXPECT_TRUE(page->FileList->item(1)->text().startsWith("aaa") && page->FileList->item(1)->text().endsWith("zzz"));
+    EXPECT_EQ(page->FileList->item(2)->text().toStdString(), path);
+    dialogs.inputAnswers.push_back(std::string("_HIT"));
+    page->Find1->trigger();
+    EXPECT_EQ(Selected(), (std::vector<int>{1}));
+    EXPECT_EQ(dialogs.messages.back(), "1 items selected.");
 }
 
 TEST_F(ExplorerTest, CommandsDuringARunAreRefused)
