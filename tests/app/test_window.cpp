@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -14,6 +16,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
+// Mouse events through the window system, as the X server delivers them (a right press brings its context menu).
+#define QTEST_QPA_MOUSE_HANDLING
 #include <QTest>
 #include <clocale>
 #include <cstdio>
@@ -40,6 +44,7 @@
 #include "app/OptionsPage.h"
 #include "archives/ExplorerPage.h"
 #include "bin/BinPages.h"
+#include "bin/TBinFile.h"
 #include "support/ArchiveWriters.h"
 #include "support/BinWriter.h"
 #include "app/Tmox.h"
@@ -573,6 +578,46 @@ TEST(MainWindow, LogBoxesWrapAndFollowTheirNewestLineAlsoOnAHiddenPage)
     EXPECT_EQ(lines[0].toStdString(), "Extracted " + std::string(4095, 'p'));
     EXPECT_EQ(lines[1].size(), kShownLineLength);
     EXPECT_TRUE(lines[1].startsWith("Extracted word") && lines[1].endsWith("word end"));
+}
+
+TEST(MainWindow, RightClickInAListOpensItsPopupAndKeepsTheSelection)
+{
+    XdgHome home;
+    App();
+    ScriptedDialogs dialogs;
+    TTarvesh w(dialogs);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    TListLines blocks;
+    for (int i = 0; i < 20; ++i) {
+        w.Explorer->FileList->addItem("entry_" + QString::number(i));
+        blocks.Add("block " + std::to_string(i));
+    }
+    w.BinPages->ListModel->SetLines(std::move(blocks));
+    for (const auto& [page, list, menu] : {std::tuple<int, QAbstractItemView*, QMenu*>{0, w.Explorer->FileList,
+                                                                                        w.Explorer->PopupMenu1},
+                                           {2, w.BinPages->ListBox1, w.BinPages->PopupMenu2}}) {
+        SCOPED_TRACE(list->objectName().toStdString());
+        w.PageControl1->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        auto rows = [list = list] {
+            std::vector<int> out;
+            for (const QModelIndex& i : list->selectionModel()->selectedIndexes())
+                out.push_back(i.row());
+            std::sort(out.begin(), out.end());
+            return out;
+        };
+        for (int row : {1, 3, 5})
+            list->selectionModel()->select(list->model()->index(row, 0), QItemSelectionModel::Select);
+        const QPoint at = list->visualRect(list->model()->index(8, 0)).center();
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, at);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(rows(), (std::vector<int>{1, 3, 5}));
+        EXPECT_TRUE(menu->isVisible());
+        menu->hide();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at); // the left button selects as ever
+        EXPECT_EQ(rows(), (std::vector<int>{8}));
+    }
 }
 
 TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
