@@ -593,7 +593,9 @@ TEST(MainWindow, RightClickInAListOpensItsPopupAndKeepsTheSelection)
         w.Explorer->FileList->addItem("entry_" + QString::number(i));
         blocks.Add("block " + std::to_string(i));
     }
+    blocks.Add(std::string(100000, 'n')); // a line far longer than a path shows its start and its end
     w.BinPages->ListModel->SetLines(std::move(blocks));
+    EXPECT_EQ(w.BinPages->ListModel->index(20, 0).data().toString().size(), kShownLineLength);
     for (const auto& [page, list, menu] : {std::tuple<int, QAbstractItemView*, QMenu*>{0, w.Explorer->FileList,
                                                                                         w.Explorer->PopupMenu1},
                                            {2, w.BinPages->ListBox1, w.BinPages->PopupMenu2}}) {
@@ -609,7 +611,8 @@ TEST(MainWindow, RightClickInAListOpensItsPopupAndKeepsTheSelection)
         };
         for (int row : {1, 3, 5})
             list->selectionModel()->select(list->model()->index(row, 0), QItemSelectionModel::Select);
-        const QPoint at = list->visualRect(list->model()->index(8, 0)).center();
+        const QRect line = list->visualRect(list->model()->index(8, 0));
+        const QPoint at(line.left() + 10, line.center().y());
         QTest::mouseClick(list->viewport(), Qt::RightButton, {}, at);
         QCoreApplication::processEvents();
         EXPECT_EQ(rows(), (std::vector<int>{1, 3, 5}));
