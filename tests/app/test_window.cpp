@@ -55,6 +55,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The main window shown, with its own settings store and dialogs answered by the test.
+struct ShownWindow {
+    XdgHome home;
+    ScriptedDialogs dialogs;
+    TTarvesh w{(App(), dialogs)};
+    ShownWindow() { w.show(); }
+};
+
 // Receives a custom event and raises what a failing command raises.
 class Failing : public QObject {
 public:
@@ -527,12 +535,9 @@ TEST(MainWindow, BoxesOfOneKindAreFiveACommandAndTheRestAreCountedOnce)
 
 TEST(MainWindow, LogBoxesWrapAndFollowTheirNewestLineAlsoOnAHiddenPage)
 {
-    XdgHome home;
-    App();
-    ScriptedDialogs dialogs;
-    TTarvesh w(dialogs);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ShownWindow shown;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown.w));
+    TTarvesh& w = shown.w;
     w.PageControl1->setCurrentIndex(3); // another page in view while the explorer's log grows
     auto* memo1 = w.findChild<QPlainTextEdit*>("Memo1");
     for (int i = 0; i < 200; ++i)
@@ -582,12 +587,9 @@ TEST(MainWindow, LogBoxesWrapAndFollowTheirNewestLineAlsoOnAHiddenPage)
 
 TEST(MainWindow, RightClickInAListOpensItsPopupAndKeepsTheSelection)
 {
-    XdgHome home;
-    App();
-    ScriptedDialogs dialogs;
-    TTarvesh w(dialogs);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ShownWindow shown;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown.w));
+    TTarvesh& w = shown.w;
     TListLines blocks;
     for (int i = 0; i < 20; ++i) {
         w.Explorer->FileList->addItem("entry_" + QString::number(i));
