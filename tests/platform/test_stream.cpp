@@ -281,8 +281,9 @@ TEST(OutputFile, ReplacedFilesKeepTheirModeAndNothingIsLeftBehind)
             // Only the named way shows the file while it is written: ".<first 21 characters>.xxxxxxxx.part".
             const auto now = names(dir);
             ASSERT_EQ(now.size(), named ? 2u : 1u);
-            if (named)
+            if (named) {
                 EXPECT_EQ(now[0].substr(0, 65) + now[0].substr(74), "." + euros.substr(0, 63) + ".part");
+            }
         }));
         EXPECT_EQ(ReadFileBytes(target), std::vector<uint8_t>{2});
         EXPECT_EQ(modeOf(target), 0600u);
