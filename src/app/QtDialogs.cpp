@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
+#include "app/LogBox.h"
+
 QString QtFilterFromPipes(const std::string& filter)
 {
     const QStringList parts = QString::fromStdString(filter).split('|');
@@ -88,11 +90,32 @@ std::optional<std::string> QtDialogs::RunSaveDialog(const FileDialogSpec& reques
 }
 
 namespace {
+
+// A box's text fits on any screen: about 1,000 characters at most, and a word longer than a line of the box (a
+// path) may break anywhere, at zero-width spaces put in every few characters.
+QString BoxText(const std::string& text)
+{
+    constexpr qsizetype kLength = 1000, kWord = 40, kStep = 10;
+    const QString shown = ShownText(text, kLength);
+    QString out;
+    out.reserve(shown.size() + shown.size() / kStep);
+    qsizetype run = 0;
+    for (const QChar c : shown) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > kWord && run % kStep == 1 && !c.isLowSurrogate())
+            out += QChar(0x200B);
+        out += c;
+    }
+    return out;
+}
+
+// Every box of the program: the text and an OK button.
 void ShowBox(QMessageBox::Icon icon, QWidget* owner, const QString& caption, const std::string& text)
 {
-    QMessageBox box(icon, caption, QString::fromStdString(text), QMessageBox::Ok, owner);
+    QMessageBox box(icon, caption, BoxText(text), QMessageBox::Ok, owner);
     box.exec();
 }
+
 } // namespace
 
 void QtDialogs::MessageBox(const std::string& text)
@@ -107,7 +130,7 @@ void QtDialogs::Warning(const std::string& text)
 
 void QtDialogs::Information(const std::string& text)
 {
-    QMessageBox::information(parent_, QApplication::applicationName(), QString::fromStdString(text));
+    ShowBox(QMessageBox::Information, parent_, QApplication::applicationName(), text);
 }
 
 void QtDialogs::SystemMessageBox(const std::string& text, const std::string& caption)
@@ -125,5 +148,5 @@ std::string QtDialogs::InputBox(const std::string& caption, const std::string& p
 
 void QtDialogs::ErrorBox(const std::string& text)
 {
-    QMessageBox::critical(parent_, QApplication::applicationName(), QString::fromStdString(text));
+    ShowBox(QMessageBox::Critical, parent_, QApplication::applicationName(), text);
 }

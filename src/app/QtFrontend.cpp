@@ -7,6 +7,7 @@
 #include <QScrollBar>
 
 #include "app/Application.h"
+#include "app/LogBox.h"
 #include "app/Tmox.h"
 
 namespace {
@@ -56,6 +57,12 @@ QPlainTextEdit* QtFrontend::Memo(MemoId memo)
 void QtFrontend::Append(QPlainTextEdit* box, const std::string& text)
 {
     QString lines = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (lines.size() > kShownLineLength) {
+        QStringList each = lines.split('\n');
+        for (QString& line : each)
+            line = ShownText(line);
+        lines = each.join('\n');
+    }
     // An empty document cannot show a lone empty first line: hold it until the next line arrives.
     if (box->document()->isEmpty()) {
         if (box->property(kPendingBlank).toBool())

@@ -1,6 +1,5 @@
 #include "archives/ExplorerPage.h"
 
-#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -15,6 +14,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "app/ListPopup.h"
 #include "app/LogBox.h"
 #include "app/Tmox.h"
 #include "archives/TBF.h"
@@ -104,7 +104,6 @@ TExplorerPage::TExplorerPage(TTarvesh& window, QWidget* page) : window_(window)
     FileList->setObjectName("FileList");
     FileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FileList->setUniformItemSizes(true);
-    FileList->setContextMenuPolicy(Qt::CustomContextMenu);
 
     PopupMenu1 = new QMenu(FileList);
     PopupMenu1->setObjectName("PopupMenu1");
@@ -147,8 +146,7 @@ TExplorerPage::TExplorerPage(TTarvesh& window, QWidget* page) : window_(window)
     connect(Unselectall1, &QAction::triggered, this, [this] { Guarded([this] { Unselectall1Click(); }); });
     connect(Invertselection1, &QAction::triggered, this, [this] { Guarded([this] { Invertselection1Click(); }); });
     connect(Find1, &QAction::triggered, this, [this] { Guarded([this] { Find1Click(); }); });
-    connect(FileList, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(FileList->viewport()->mapToGlobal(at)); });
+    AttachPopupMenu(FileList, PopupMenu1);
     connect(FileList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectionDirty_ = true; });
     connect(FileList->model(), &QAbstractItemModel::modelReset, this, [this] { selectionDirty_ = true; });
@@ -212,7 +210,7 @@ void TExplorerPage::OpenResourceFile(const std::string& fileName)
             if (e.Kind != 1)
                 line += " DOES NOT EXTRACT CORRECTLY";
         }
-        items.push_back(Q(line));
+        items.push_back(ShownText(line));
         lines_.push_back(std::move(line));
     }
     FileList->setUpdatesEnabled(false);

@@ -248,7 +248,10 @@ fs::path EntryOutputPath(const fs::path& directory, const std::string& storedNam
     bool shortened = false;
     fs::path path = SafeJoin(directory, storedName, NameBytes::Win1252, &shortened);
     if (shortened) {
-        std::string used = path.lexically_relative(directory).string();
+        // The part below the directory, as SafeJoin appended it (a walk over the components costs more the deeper
+        // the name goes).
+        std::string used = path.native().substr(std::min(directory.native().size(), path.native().size()));
+        used.erase(0, used.find_first_not_of('/'));
         std::replace(used.begin(), used.end(), '/', '\\'); // as the list shows names
         ui.AppendLine(MemoId::Memo1, who + ": name too long for the file system, shortened to " + used);
     }

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/ListPopup.h"
 #include "app/LogBox.h"
 #include "app/Tmox.h"
 #include "bin/BlockAnalysis.h"
@@ -85,7 +86,7 @@ QVariant TBlockListModel::data(const QModelIndex& index, int role) const
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= lines_.Count())
         return {};
     const std::string_view line = lines_.Line(index.row());
-    return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+    return ShownText(line);
 }
 
 void TBlockListModel::SetLines(TListLines lines)
@@ -162,9 +163,7 @@ void TBinPages::BuildAnalyzer(QWidget* page)
     Inspect1 = MakeItem(PopupMenu2, ListBox1, "Inspect1", "Inspect", QKeySequence(Qt::CTRL | Qt::Key_I), false);
     est1 = MakeItem(PopupMenu2, ListBox1, "est1", "Test actors", QKeySequence(), false);
     Extractdata1 = MakeItem(PopupMenu2, ListBox1, "Extractdata1", "Extract data", QKeySequence(), false);
-    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ListBox1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& p) { PopupMenu2->popup(ListBox1->viewport()->mapToGlobal(p)); });
+    AttachPopupMenu(ListBox1, PopupMenu2);
 
     connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
     connect(Button19, &QPushButton::clicked, this, [this] { Button19Click(); });

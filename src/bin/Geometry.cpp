@@ -18,11 +18,7 @@ std::string CutName(std::string name, size_t keep)
 {
     if (name.size() - std::min(keep, name.size()) <= kMaxNameBytes)
         return name;
-    size_t end = keep + kMaxNameBytes;
-    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
-        --end; // a UTF-8 character is kept whole or dropped
-    name.resize(end);
-    return name;
+    return Utf8Prefix(name, keep + kMaxNameBytes);
 }
 
 std::string NameText(const std::string& stored)

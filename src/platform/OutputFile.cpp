@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/Frontend.h"
+#include "platform/Paths.h"
 
 namespace fs = std::filesystem;
 
@@ -41,9 +43,23 @@ bool TFileIds::Contains(const fs::path& path) const
     return ::stat(path.c_str(), &st) == 0 && Holds(st.st_dev, st.st_ino);
 }
 
+namespace {
+
+// The permission bits of the regular file at `path` (not through a link), which a file that replaces it takes on.
+std::optional<mode_t> ModeOf(const fs::path& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        return st.st_mode & 0777;
+    return std::nullopt;
+}
+
+} // namespace
+
 std::unique_ptr<TFileStream> CreateOutputFile(const fs::path& path, const TFileIds& keep, bool makeFolders)
 {
     int error = 0;
+    std::optional<mode_t> mode; // of the file replaced
     // Most outputs are new files: one exclusive create, nothing else.
     if (auto file = TFileStream::TryCreateNew(path.string(), error))
         return file;
@@ -55,10 +71,14 @@ std::unique_ptr<TFileStream> CreateOutputFile(const fs::path& path, const TFileI
     } else if (error == EEXIST) {
         if (keep.Contains(path))
             return nullptr;
+        mode = ModeOf(path);
         ::unlink(path.c_str()); // a folder stays and makes the create below fail
     }
-    if (auto file = TFileStream::TryCreateNew(path.string(), error))
+    if (auto file = TFileStream::TryCreateNew(path.string(), error)) {
+        if (mode)
+            ::fchmod(file->Handle(), *mode);
         return file;
+    }
     throw EStreamError("Cannot create file \"" + path.string() + "\". " + std::strerror(error));
 }
 
@@ -85,36 +105,54 @@ namespace {
 // names shortened so that it stays a legal file name).
 fs::path TemporaryName(const fs::path& path, std::mt19937_64& random)
 {
-    std::string stem = path.filename().string();
-    if (stem.size() > 64)
-        stem.resize(64);
     char tail[32];
     std::snprintf(tail, sizeof tail, ".%08x.part", static_cast<unsigned>(random()));
-    return path.parent_path() / ("." + stem + tail);
+    return path.parent_path() / ("." + Utf8Prefix(path.filename().string(), 64) + tail);
+}
+
+std::mt19937_64 NewRandom()
+{
+    return std::mt19937_64(std::random_device{}() ^ static_cast<uint64_t>(::getpid()) << 32);
 }
 
 } // namespace
+
+bool TReplacingFile::UnnamedFiles = true;
 
 TReplacingFile::TReplacingFile(const fs::path& path, unsigned mode) : path_(path)
 {
     if (path.empty() || !path.has_filename())
         CannotCreate(path, path.empty() ? ENOENT : EISDIR);
-    std::mt19937_64 random(std::random_device{}() ^ static_cast<uint64_t>(::getpid()) << 32);
-    int fd = -1;
-    for (int attempt = 0; fd < 0; ++attempt) {
-        temp_ = TemporaryName(path, random);
-        fd = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-        if (fd < 0 && (errno != EEXIST || attempt == 99))
-            CannotCreate(path, errno);
+    // A file without a name in the target's folder: a write that never commits (a crash, a kill) leaves nothing.
+    // Where the file system or the kernel has no such files, a fresh hidden name, created exclusively.
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    int fd = UnnamedFiles ? ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode) : -1;
+    if (fd < 0) {
+        std::mt19937_64 random = NewRandom();
+        for (int attempt = 0; fd < 0; ++attempt) {
+            temp_ = TemporaryName(path, random);
+            fd = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+            if (fd < 0 && (errno != EEXIST || attempt == 99)) {
+                const int error = errno;
+                temp_.clear();
+                CannotCreate(path, error);
+            }
+        }
     }
     struct stat st {};
     if (::fstat(fd, &st) == 0) {
         device_ = st.st_dev;
         inode_ = st.st_ino;
     }
+    // A descriptor of our own: the file is named and its mode set after the stream has closed it.
+    fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     try {
+        if (fd_ < 0)
+            CannotCreate(path, errno);
         file_ = TFileStream::Adopt(fd, path.string());
     } catch (...) {
+        if (!file_)
+            ::close(fd);
         Discard();
         throw;
     }
@@ -122,7 +160,7 @@ TReplacingFile::TReplacingFile(const fs::path& path, unsigned mode) : path_(path
 
 TReplacingFile::~TReplacingFile()
 {
-    if (!temp_.empty())
+    if (fd_ >= 0)
         Discard();
 }
 
@@ -131,9 +169,31 @@ void TReplacingFile::Discard()
     file_.reset();
     // Only the file this object made: a name taken over by another file in the meantime is left alone.
     struct stat st {};
-    if (::lstat(temp_.c_str(), &st) == 0 && st.st_dev == device_ && st.st_ino == inode_)
+    if (!temp_.empty() && ::lstat(temp_.c_str(), &st) == 0 && st.st_dev == device_ && st.st_ino == inode_)
         ::unlink(temp_.c_str());
     temp_.clear();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+void TReplacingFile::Name()
+{
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    std::mt19937_64 random = NewRandom();
+    for (int attempt = 0;; ++attempt) {
+        temp_ = TemporaryName(path_, random);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return;
+        int error = errno;
+        // Without /proc: the descriptor itself, which needs the privilege to do so.
+        if (error == ENOENT && ::linkat(fd_, "", AT_FDCWD, temp_.c_str(), AT_EMPTY_PATH) == 0)
+            return;
+        if (error != EEXIST || attempt == 99) {
+            temp_.clear();
+            CannotCreate(path_, error);
+        }
+    }
 }
 
 void TReplacingFile::Commit(bool sync)
@@ -141,7 +201,12 @@ void TReplacingFile::Commit(bool sync)
     try {
         if (sync)
             file_->Sync();
+        // A file that is replaced passes its permission bits on; a new file keeps the usual mode.
+        if (const auto mode = ModeOf(path_))
+            ::fchmod(fd_, *mode);
         file_->Close();
+        if (temp_.empty())
+            Name();
     } catch (...) {
         Discard();
         throw;
@@ -151,6 +216,6 @@ void TReplacingFile::Commit(bool sync)
         Discard();
         CannotCreate(path_, error);
     }
-    file_.reset();
     temp_.clear();
+    Discard();
 }

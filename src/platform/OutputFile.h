@@ -48,10 +48,11 @@ void LogWouldReplace(Frontend& ui, const std::string& path);
 // Removes a file that could not be finished.
 void RemoveUnfinished(const std::filesystem::path& path);
 
-// A file that takes the place of `path` as a whole once it is finished. It is written under a fresh name in the
-// same folder, created exclusively (a name no file has: nothing that lies at any name is written through or
-// removed), and renamed over `path` by Commit, which replaces a file or link of that name. Until then `path` is
-// untouched; a file that is not committed is removed, and nothing else ever is.
+// A file that takes the place of `path` as a whole once it is finished. It is written as a file without a name in
+// the same folder (or, where the file system has none, under a fresh hidden name created exclusively), and Commit
+// names it and renames it over `path`, replacing a file or link of that name; a regular file it replaces passes its
+// permission bits on. Until then `path` is untouched; a file that is not committed is removed (a killed write
+// leaves none), and nothing else ever is.
 class TReplacingFile {
 public:
     // Raises EStreamError when the new file cannot be made (the folder is missing, say).
@@ -65,11 +66,17 @@ public:
     // EStreamError, the new file removed, when either fails.
     void Commit(bool sync = false);
 
+    // False: every file is made under a hidden name, as where the file system has no files without a name.
+    static bool UnnamedFiles;
+
 private:
     void Discard();
+    // Gives the unnamed file a fresh hidden name beside the target.
+    void Name();
     std::filesystem::path path_;
-    std::filesystem::path temp_;
+    std::filesystem::path temp_; // the new file's hidden name, while it has one
     std::unique_ptr<TFileStream> file_;
+    int fd_ = -1; // the new file, open until it is committed or removed
     uint64_t device_ = 0, inode_ = 0; // of the new file, so that only it is ever removed
 };
 

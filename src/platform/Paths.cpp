@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdint>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
+
+#include "platform/Stream.h"
 
 namespace {
 
@@ -30,6 +33,19 @@ void AppendUtf8(std::string& out, char32_t cp)
     }
 }
 
+// Appends Windows-1252 bytes as UTF-8.
+void AppendWin1252(std::string& out, std::string_view bytes)
+{
+    for (unsigned char c : bytes) {
+        if (c < 0x80)
+            out += static_cast<char>(c);
+        else if (c < 0xA0)
+            AppendUtf8(out, kHigh[c - 0x80]);
+        else
+            AppendUtf8(out, c);
+    }
+}
+
 bool IsSep(char c) { return c == '\\' || c == '/'; }
 
 // Calls `take` with each component of a stored name, in order: the text between separators (empty ones too).
@@ -44,26 +60,96 @@ void ForEachComponent(std::string_view name, Take&& take)
         }
 }
 
-// The name limit of `folder`, or of its nearest existing parent (`missing` is then set).
-size_t NameLimit(const std::filesystem::path& folder, bool& missing)
+// A drive prefix ("C:"): a letter A to Z or a to z and a colon.
+bool IsDriveLetter(std::string_view part)
 {
-    std::filesystem::path at = folder.empty() ? std::filesystem::path(".") : folder;
-    missing = false;
-    for (;;) {
-        errno = 0;
-        const long n = ::pathconf(at.c_str(), _PC_NAME_MAX);
-        if (n > 0)
-            return static_cast<size_t>(n);
-        if (n < 0 && errno == 0)
-            return SIZE_MAX; // no limit
-        missing = true;
-        std::filesystem::path up = at.parent_path();
-        if (up.empty() && at.is_relative() && at != ".")
-            up = ".";
-        if (up.empty() || up == at)
-            return NAME_MAX;
-        at = std::move(up);
+    return part.size() == 2 && part[1] == ':' && ((part[0] >= 'A' && part[0] <= 'Z') || (part[0] >= 'a' && part[0] <= 'z'));
+}
+
+// The name limits of the folders along a path that grows at its end. Each folder on the way is asked at most
+// once, from the shallowest down, until one does not exist (or lies past the longest path the system takes):
+// below it the limit of the deepest existing folder holds. The cost is linear in the path's length whatever its
+// depth.
+class TFolderLimits {
+public:
+    // The limit of the folder `path` names (or of its deepest existing parent). `path` is only borrowed: it is
+    // cut for a moment at each separator.
+    size_t Of(std::string& path)
+    {
+        if (missing_)
+            return limit_;
+        if (!started_) {
+            started_ = true;
+            const bool rooted = !path.empty() && path[0] == '/';
+            missing_ = !Ask(rooted ? "/" : ".");
+            asked_ = rooted ? 1 : 0;
+        }
+        // Most folders exist: the whole path first, then each folder from the last one asked.
+        if (path.size() > asked_ && path.size() <= PATH_MAX && Ask(path.c_str())) {
+            asked_ = path.size();
+            return limit_;
+        }
+        for (size_t pos = asked_; !missing_;) {
+            const size_t sep = path.find('/', pos);
+            const size_t end = sep == std::string::npos ? path.size() : sep;
+            if (end > asked_) {
+                if (end > PATH_MAX) {
+                    missing_ = true;
+                    break;
+                }
+                const char kept = path[end];
+                path[end] = '\0';
+                const bool found = Ask(path.c_str());
+                path[end] = kept;
+                if (!found) {
+                    missing_ = true;
+                    break;
+                }
+                asked_ = end;
+            }
+            if (sep == std::string::npos)
+                break;
+            pos = sep + 1;
+        }
+        return limit_;
     }
+
+private:
+    // Takes `folder`'s limit; false when it cannot be asked (the folder does not exist).
+    bool Ask(const char* folder)
+    {
+        errno = 0;
+        const long n = ::pathconf(folder, _PC_NAME_MAX);
+        if (n > 0)
+            limit_ = static_cast<size_t>(n);
+        else if (n < 0 && errno == 0)
+            limit_ = SIZE_MAX; // no limit
+        else
+            return false;
+        return true;
+    }
+
+    size_t limit_ = NAME_MAX;
+    size_t asked_ = 0; // the length of the deepest folder asked
+    bool started_ = false;
+    bool missing_ = false;
+};
+
+// FNV-1a: a fixed 32-bit hash, the same on every run and machine.
+uint32_t NameHash(std::string_view s)
+{
+    uint32_t h = 2166136261u;
+    for (unsigned char c : s)
+        h = (h ^ c) * 16777619u;
+    return h;
+}
+
+// Appends a component to a path held as text.
+void AppendComponent(std::string& path, std::string_view part)
+{
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    path += part;
 }
 
 } // namespace
@@ -72,79 +158,85 @@ std::string Win1252ToUtf8(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size());
-    for (unsigned char c : bytes) {
-        if (c < 0x80)
-            out += static_cast<char>(c);
-        else if (c < 0xA0)
-            AppendUtf8(out, kHigh[c - 0x80]);
-        else
-            AppendUtf8(out, c);
-    }
+    AppendWin1252(out, bytes);
     return out;
 }
 
 std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_view storedName, NameBytes bytes,
                                bool* shortened)
 {
-    std::filesystem::path p = base;
+    // Made as text and parsed once: appending to a path object costs more the deeper it is.
+    std::string p = base.native();
+    TFolderLimits limits;
     bool any = false;
-    size_t limit = 0;
-    bool missing = false; // the walk is below a folder that does not exist
     if (shortened)
         *shortened = false;
     ForEachComponent(storedName, [&](std::string_view part) {
         if (part.empty() || part == ".")
             return;
-        std::string cur(part == ".." ? "__" : part);
-        if (!any && cur.size() == 2 && cur[1] == ':')
-            cur.resize(1); // drive letter
-        for (char& ch : cur)
-            if (ch == '\0')
-                ch = '_';
+        if (part == "..")
+            part = "__";
+        else if (!any && IsDriveLetter(part))
+            part = part.substr(0, 1);
+        const size_t folder = p.size();
+        AppendComponent(p, {});
+        const size_t start = p.size();
         if (bytes == NameBytes::Win1252)
-            cur = Win1252ToUtf8(cur);
-        // Every file system takes names of _POSIX_NAME_MAX bytes; a longer one asks the folder's own limit. Below
-        // a folder that does not exist yet, that of its nearest existing parent holds.
-        if (cur.size() > _POSIX_NAME_MAX) {
-            if (!missing)
-                limit = NameLimit(p, missing);
-            if (cur.size() > limit) {
-                cur = FitName(cur, limit);
+            AppendWin1252(p, part);
+        else
+            p += part;
+        std::replace(p.begin() + static_cast<std::ptrdiff_t>(start), p.end(), '\0', '_');
+        // Every file system takes names of _POSIX_NAME_MAX bytes; a longer one asks the folder's own limit.
+        if (p.size() - start > _POSIX_NAME_MAX) {
+            std::string name = p.substr(start);
+            p.resize(folder);
+            const size_t limit = limits.Of(p);
+            if (name.size() > limit) {
+                name = FitName(name, limit);
                 if (shortened)
                     *shortened = true;
             }
+            AppendComponent(p, name);
         }
-        p /= std::filesystem::path(cur);
         any = true;
     });
-    return any ? p : p / "_";
+    if (!any)
+        AppendComponent(p, "_");
+    if (p.size() >= PATH_MAX)
+        throw EStreamError("Cannot create file \"" + p + "\". " + std::strerror(ENAMETOOLONG));
+    return std::filesystem::path(std::move(p));
+}
+
+std::string Utf8Prefix(std::string_view s, size_t n)
+{
+    n = std::min(n, s.size());
+    for (size_t back = 0; n > 0 && back < 3 && n < s.size() && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80;
+         ++back)
+        --n;
+    return std::string(s.substr(0, n));
 }
 
 std::string FitName(const std::string& name, size_t limit)
 {
     if (name.size() <= limit)
         return name;
-    // The longest start of `s` of at most `n` bytes that ends on a character boundary.
-    auto cut = [](const std::string& s, size_t n) {
-        n = std::min(n, s.size());
-        for (size_t back = 0; n > 0 && back < 3 && n < s.size() && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80;
-             ++back)
-            --n;
-        return s.substr(0, n);
-    };
+    // The mark keeps names apart that begin alike, and gives one name the same shortening every time.
+    const std::string mark = "~" + IntToHex(NameHash(name), 8);
+    if (limit <= mark.size())
+        return Utf8Prefix(name, limit);
     const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0 && name.size() - dot < limit) {
-        const std::string stem = cut(name.substr(0, dot), limit - (name.size() - dot));
+    if (dot != std::string::npos && dot > 0 && name.size() - dot + mark.size() < limit) {
+        const std::string stem = Utf8Prefix(std::string_view(name).substr(0, dot), limit - mark.size() - (name.size() - dot));
         if (!stem.empty())
-            return stem + name.substr(dot);
+            return stem + mark + name.substr(dot);
     }
-    return cut(name, limit);
+    return Utf8Prefix(name, limit - mark.size()) + mark;
 }
 
 size_t NameMax(const std::filesystem::path& folder)
 {
-    bool missing = false;
-    return NameLimit(folder, missing);
+    std::string path = folder.empty() ? std::string(".") : folder.native();
+    return TFolderLimits().Of(path);
 }
 
 bool IsEmptyName(std::string_view storedName)
@@ -175,26 +267,33 @@ std::filesystem::path ResolveStoredPath(const std::filesystem::path& base, std::
     std::vector<std::string> parts;
     bool rooted = !storedName.empty() && IsSep(storedName[0]);
     ForEachComponent(storedName, [&](std::string_view part) {
-        if (parts.empty() && part.size() == 2 && part[1] == ':' && !rooted)
+        if (parts.empty() && IsDriveLetter(part) && !rooted)
             rooted = true; // drive letter: from the root
         else if (!part.empty() && part != ".")
             parts.push_back(Win1252ToUtf8(part));
     });
 
-    std::filesystem::path p = rooted ? base.root_path() : base;
-    if (p.empty())
-        p = rooted ? std::filesystem::path("/") : std::filesystem::path(".");
-    std::error_code ec;
-    std::filesystem::path exact = p;
+    std::string start = rooted ? base.root_path().native() : base.native();
+    if (start.empty())
+        start = rooted ? "/" : ".";
+    std::string exact = start;
     for (const auto& s : parts)
-        exact /= s;
+        AppendComponent(exact, s);
+    std::error_code ec;
     if (std::filesystem::exists(exact, ec))
         return exact;
+    // Folder by folder, up to letter case; below a folder that is missing nothing else can be found.
     TNameCase local;
     TNameCase& names = cache ? *cache : local;
+    std::string p = std::move(start);
+    bool lost = false;
     for (const auto& s : parts) {
-        const std::string found = s == ".." ? std::string() : names.Find(p, s);
-        p /= found.empty() ? s : found;
+        std::string found;
+        if (!lost && s != "..") {
+            found = p.size() <= PATH_MAX ? names.Find(p, s) : std::string();
+            lost = found.empty();
+        }
+        AppendComponent(p, found.empty() ? s : found);
     }
     return p;
 }

@@ -16,16 +16,21 @@ std::string Win1252ToUtf8(std::string_view bytes);
 enum class NameBytes { Win1252, FileSystem };
 
 // The path under `base` for a stored relative name. Separators may be '\' or '/'. Components that would leave
-// `base` are made safe: empty and "." components are dropped, ".." becomes "__", a drive prefix "C:" loses its
-// colon; a leading separator does not make the name absolute. An all-empty name yields "_".
-// A folder or file name longer than its file system takes (in bytes) is cut to fit, on a character boundary and
-// keeping its extension; `shortened`, when given, tells whether that happened.
+// `base` are made safe: empty and "." components are dropped, ".." becomes "__", a drive prefix (a letter A to Z
+// or a to z and ":") loses its colon; a leading separator does not make the name absolute. An all-empty name
+// yields "_". A folder or file name longer than its file system takes (in bytes) is shortened by FitName;
+// `shortened`, when given, tells whether that happened. A path longer than the system takes raises EStreamError
+// (the error its create would give), and the cost is linear in the name's length.
 std::filesystem::path SafeJoin(const std::filesystem::path& base, std::string_view storedName,
                                NameBytes bytes = NameBytes::Win1252, bool* shortened = nullptr);
 
-// `name` (UTF-8) cut to at most `limit` bytes: whole characters, the extension (from the last dot after the
-// first character) kept when that leaves room for a character before it.
+// `name` (UTF-8) shortened to at most `limit` bytes: its start in whole characters, then "~" and 8 hex digits of a
+// fixed hash of the whole name, then the extension (from the last dot after the first character) when that leaves
+// room for a character before the mark. Distinct names stay apart, and a name is shortened alike on every run.
 std::string FitName(const std::string& name, size_t limit);
+
+// The longest start of `s` of at most `n` bytes that does not cut a UTF-8 character in two.
+std::string Utf8Prefix(std::string_view s, size_t n);
 
 // The longest name in bytes that the file system of `folder` takes; a folder that does not exist yet takes what
 // its nearest existing parent takes.

@@ -251,6 +251,7 @@ TEST(Settings, LinkIsWrittenThroughOnlyToARegularFile)
     fs::create_directories(home.UserFile().parent_path());
     // Relative, as dotfile tools make them.
     fs::create_symlink(fs::path("..") / ".." / "dotfiles" / "user.reg", home.UserFile());
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write); // kept by the file that replaces it
     {
         TRegistry reg;
         ASSERT_TRUE(reg.OpenKey("\\K", false));
@@ -259,6 +260,7 @@ TEST(Settings, LinkIsWrittenThroughOnlyToARegularFile)
     }
     EXPECT_TRUE(fs::is_symlink(home.UserFile()));
     EXPECT_NE(ReadText(real).find("\"A\"=dword:00000007"), std::string::npos);
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
     // A link to a FIFO, a device or nothing holds no settings, and the save replaces the link, not what it
     // names. The device is the test's own: the real /dev/null is never a target here.

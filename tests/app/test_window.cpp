@@ -1,17 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QListView>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QFontInfo>
 #include <QCoreApplication>
+#include <QScreen>
 #include <QScrollBar>
 #include <QEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
+// Mouse events through the window system, as the X server delivers them (a right press brings its context menu).
+#define QTEST_QPA_MOUSE_HANDLING
 #include <QTest>
 #include <clocale>
 #include <cstdio>
@@ -29,6 +35,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "app/LogBox.h"
 #include "app/QtDialogs.h"
 #include "support/Guards.h"
 #include "support/TempDir.h"
@@ -37,6 +44,7 @@
 #include "app/OptionsPage.h"
 #include "archives/ExplorerPage.h"
 #include "bin/BinPages.h"
+#include "bin/TBinFile.h"
 #include "support/ArchiveWriters.h"
 #include "support/BinWriter.h"
 #include "app/Tmox.h"
@@ -46,6 +54,14 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The main window shown, with its own settings store and dialogs answered by the test.
+struct ShownWindow {
+    XdgHome home;
+    ScriptedDialogs dialogs;
+    TTarvesh w{(App(), dialogs)};
+    ShownWindow() { w.show(); }
+};
 
 // Receives a custom event and raises what a failing command raises.
 class Failing : public QObject {
@@ -519,12 +535,9 @@ TEST(MainWindow, BoxesOfOneKindAreFiveACommandAndTheRestAreCountedOnce)
 
 TEST(MainWindow, LogBoxesWrapAndFollowTheirNewestLineAlsoOnAHiddenPage)
 {
-    XdgHome home;
-    App();
-    ScriptedDialogs dialogs;
-    TTarvesh w(dialogs);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ShownWindow shown;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown.w));
+    TTarvesh& w = shown.w;
     w.PageControl1->setCurrentIndex(3); // another page in view while the explorer's log grows
     auto* memo1 = w.findChild<QPlainTextEdit*>("Memo1");
     for (int i = 0; i < 200; ++i)
@@ -556,6 +569,60 @@ TEST(MainWindow, LogBoxesWrapAndFollowTheirNewestLineAlsoOnAHiddenPage)
             EXPECT_LE(first.layout()->lineAt(i).naturalTextWidth(), memo->viewport()->width());
     }
     EXPECT_TRUE(QFontInfo(w.findChild<QPlainTextEdit*>("Memo2")->font()).fixedPitch());
+
+    // A line as long as any path is kept whole; one far longer (a name from a hostile file) shows its start and
+    // its end, so that laying it out costs no more than a path.
+    std::string hostile = "Extracted";
+    while (hostile.size() < 100000)
+        hostile += " word";
+    w.frontend().ClearMemo(MemoId::Memo3);
+    w.frontend().AppendLine(MemoId::Memo3, "Extracted " + std::string(4095, 'p'));
+    w.frontend().AppendLine(MemoId::Memo3, hostile + " end");
+    const QStringList lines = w.findChild<QPlainTextEdit*>("Memo3")->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].toStdString(), "Extracted " + std::string(4095, 'p'));
+    EXPECT_EQ(lines[1].size(), kShownLineLength);
+    EXPECT_TRUE(lines[1].startsWith("Extracted word") && lines[1].endsWith("word end"));
+}
+
+TEST(MainWindow, RightClickInAListOpensItsPopupAndKeepsTheSelection)
+{
+    ShownWindow shown;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown.w));
+    TTarvesh& w = shown.w;
+    TListLines blocks;
+    for (int i = 0; i < 20; ++i) {
+        w.Explorer->FileList->addItem("entry_" + QString::number(i));
+        blocks.Add("block " + std::to_string(i));
+    }
+    blocks.Add(std::string(100000, 'n')); // a line far longer than a path shows its start and its end
+    w.BinPages->ListModel->SetLines(std::move(blocks));
+    EXPECT_EQ(w.BinPages->ListModel->index(20, 0).data().toString().size(), kShownLineLength);
+    for (const auto& [page, list, menu] : {std::tuple<int, QAbstractItemView*, QMenu*>{0, w.Explorer->FileList,
+                                                                                        w.Explorer->PopupMenu1},
+                                           {2, w.BinPages->ListBox1, w.BinPages->PopupMenu2}}) {
+        SCOPED_TRACE(list->objectName().toStdString());
+        w.PageControl1->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        auto rows = [list = list] {
+            std::vector<int> out;
+            for (const QModelIndex& i : list->selectionModel()->selectedIndexes())
+                out.push_back(i.row());
+            std::sort(out.begin(), out.end());
+            return out;
+        };
+        for (int row : {1, 3, 5})
+            list->selectionModel()->select(list->model()->index(row, 0), QItemSelectionModel::Select);
+        const QRect line = list->visualRect(list->model()->index(8, 0));
+        const QPoint at(line.left() + 10, line.center().y());
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, at);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(rows(), (std::vector<int>{1, 3, 5}));
+        EXPECT_TRUE(menu->isVisible());
+        menu->hide();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at); // the left button selects as ever
+        EXPECT_EQ(rows(), (std::vector<int>{8}));
+    }
 }
 
 TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
@@ -566,13 +633,20 @@ TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
     struct Seen {
         QMessageBox::Icon icon;
         QWidget* parent;
-        QString caption;
+        QString caption, text;
+        bool fits; // the box, its text and its button lie inside the screen
     };
     std::vector<Seen> seen;
     auto answer = [&] {
         QTimer::singleShot(0, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen.push_back({box->icon(), box->parentWidget(), box->windowTitle()});
+                const QRect screen = box->screen()->geometry();
+                QAbstractButton* ok = box->button(QMessageBox::Ok);
+                const auto* label = box->findChild<QLabel*>("qt_msgbox_label"); // its text is not cut off
+                const bool fits = screen.contains(box->frameGeometry()) && ok && ok->isVisible() &&
+                                  screen.contains(QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size())) && label &&
+                                  label->minimumSizeHint().width() <= label->width();
+                seen.push_back({box->icon(), box->parentWidget(), box->windowTitle(), box->text(), fits});
                 box->accept();
             }
         });
@@ -590,6 +664,23 @@ TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
     EXPECT_EQ(seen[2].icon, QMessageBox::NoIcon);
     EXPECT_EQ(seen[2].parent, nullptr);
     EXPECT_EQ(seen[2].caption, "TGA File Error");
+
+    // A long path wraps inside the box; a text of 1 MB shows its start and its end. Both fit on the screen.
+    const std::string path = "/" + std::string(4095, 'p');
+    answer();
+    dialogs.ErrorBox("Cannot create file \"" + path + "\". File name too long");
+    answer();
+    dialogs.MessageBox("Contact the author! " + std::string(1 << 20, 'n') + " multiple datablocks?");
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[3].icon, QMessageBox::Critical);
+    for (const Seen& s : {seen[0], seen[3], seen[4]})
+        EXPECT_TRUE(s.fits) << s.text.left(40).toStdString();
+    QString shown = seen[4].text;
+    shown.remove(QChar(0x200B));
+    EXPECT_LE(shown.size(), 1000);
+    EXPECT_TRUE(shown.startsWith("Contact the author! nnn"));
+    EXPECT_TRUE(shown.endsWith("nnn multiple datablocks?"));
+    EXPECT_EQ(seen[0].text, "Not a valid/supported file!");
 }
 
 TEST(OpenDialog, DefaultExtensionOnlyForANameThatDoesNotExistAsItIs)

@@ -11,9 +11,11 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "app/LogBox.h"
 #include "app/Tmox.h"
 #include "archives/ExplorerPage.h"
 #include "archives/TBF.h"
+#include "platform/Paths.h"
 #include "support/ArchiveWriters.h"
 #include "support/TempDir.h"
 #include "support/TestApp.h"
@@ -214,6 +216,20 @@ TEST_F(ExplorerTest, SelectionCommands)
     page->Find1->trigger();
     EXPECT_EQ(Selected(), (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(dialogs.messages.back(), "4 items selected.");
+
+    // A name far longer than any path shows its start and its end, and Find still sees all of it; one as long as
+    // a path is shown whole. One match is selected.
+    const std::string hostile = std::string(50000, 'a') + "_hit" + std::string(50000, 'z'), path(4095, 'p');
+    const FatPair fat = MakeFatArchive({{"a.bin", Bytes{1}}, {hostile, Bytes{2}}, {path, Bytes{3}}});
+    Put("long.BIG", fat.big);
+    page->OpenResourceFile(Put("long.fat", fat.fat));
+    EXPECT_EQ(page->FileList->item(1)->text().size(), kShownLineLength);
+    EXPECT_TRUE(page->FileList->item(1)->text().startsWith("aaa") && page->FileList->item(1)->text().endsWith("zzz"));
+    EXPECT_EQ(page->FileList->item(2)->text().toStdString(), path);
+    dialogs.inputAnswers.push_back(std::string("_HIT"));
+    page->Find1->trigger();
+    EXPECT_EQ(Selected(), (std::vector<int>{1}));
+    EXPECT_EQ(dialogs.messages.back(), "1 items selected.");
 }
 
 TEST_F(ExplorerTest, CommandsDuringARunAreRefused)
@@ -296,30 +312,42 @@ TEST_F(ExplorerTest, CommandLineOpensAndExtracts)
 
 TEST_F(ExplorerTest, NamesLongerThanTheFileSystemTakesAreShortenedAndTheRunGoesOn)
 {
-    // 150 x e-acute is 300 bytes in UTF-8; entry 3 shortens to entry 0's name and replaces its file.
-    const std::string e150(150, '\xE9');
+    // 150 x e-acute is 300 bytes in UTF-8. Names that begin alike shorten to names of their own, which meet
+    // neither each other nor the user's file that has the start of them for its name; a second run writes the
+    // same files again.
+    const std::string e150(150, '\xE9'), a251(251, 'A');
+    WriteFileBytes(dir.file(a251 + ".txt"), Bytes{9});
     page->OpenResourceFile(Put("long.bf", MakeDataArchive({{e150 + ".txt", Bytes{1}},
                                                            {e150 + "\\inner.bin", Bytes{2}},
                                                            {"after.bin", Bytes{3}},
-                                                           {e150 + "a.txt", Bytes{4}}})));
-    page->Selectall1->trigger();
-    page->Button2->click();
-    EXPECT_TRUE(dialogs.errors.empty());
-    auto e = [](int n) {
-        std::string s;
-        for (int i = 0; i < n; ++i)
-            s += "\xC3\xA9";
-        return s;
-    };
-    const std::string file = e(125) + ".txt", folder = e(127); // 254 bytes each
-    std::vector<std::string> log;
-    for (const QString& line : Log())
-        log.push_back(line.toStdString());
+                                                           {a251 + "XXXX.txt", Bytes{4}},
+                                                           {a251 + "YYYY.txt", Bytes{5}},
+                                                           {std::string(300, 'A') + ".txt", Bytes{6}}})));
+    const std::string file = FitName(Win1252ToUtf8(e150 + ".txt"), 255), folder = FitName(Win1252ToUtf8(e150), 255);
+    const std::string x = FitName(a251 + "XXXX.txt", 255), y = FitName(a251 + "YYYY.txt", 255),
+                      z = FitName(std::string(300, 'A') + ".txt", 255);
     const std::string what = ": name too long for the file system, shortened to ";
-    EXPECT_EQ(log, (std::vector<std::string>{"4 files in a BF data archive file.", "entry 0" + what + file,
-                                             "entry 1" + what + folder + "\\inner.bin", "entry 3" + what + file,
-                                             "4 files extracted."}));
-    EXPECT_EQ(ReadFileBytes((dir.path() / file).string()), Bytes{4});
-    EXPECT_EQ(ReadFileBytes((dir.path() / folder / "inner.bin").string()), Bytes{2});
-    EXPECT_EQ(ReadFileBytes(dir.file("after.bin")), Bytes{3});
+    for (int run = 0; run < 2; ++run) {
+        page->Memo1->clear();
+        page->Selectall1->trigger();
+        page->Button2->click();
+        EXPECT_TRUE(dialogs.errors.empty());
+        std::vector<std::string> log;
+        for (const QString& line : Log())
+            log.push_back(line.toStdString());
+        EXPECT_EQ(log, (std::vector<std::string>{"entry 0" + what + file, "entry 1" + what + folder + "\\inner.bin",
+                                                 "entry 3" + what + x, "entry 4" + what + y, "entry 5" + what + z,
+                                                 "6 files extracted."}));
+        EXPECT_EQ(ReadFileBytes((dir.path() / file).string()), Bytes{1});
+        EXPECT_EQ(ReadFileBytes((dir.path() / folder / "inner.bin").string()), Bytes{2});
+        EXPECT_EQ(ReadFileBytes(dir.file("after.bin")), Bytes{3});
+        EXPECT_EQ(ReadFileBytes(dir.file(x)), Bytes{4});
+        EXPECT_EQ(ReadFileBytes(dir.file(y)), Bytes{5});
+        EXPECT_EQ(ReadFileBytes(dir.file(z)), Bytes{6});
+        EXPECT_EQ(ReadFileBytes(dir.file(a251 + ".txt")), Bytes{9});
+        size_t files = 0;
+        for (const auto& f : fs::recursive_directory_iterator(dir.path()))
+            files += f.is_regular_file();
+        EXPECT_EQ(files, 8u); // the archive, the user's file and the six entries
+    }
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <filesystem>
 
 #include "archives/TBF.h"
+#include "platform/Paths.h"
 #include "platform/Frontend.h"
 #include "support/ArchiveWriters.h"
 #include "support/Guards.h"
@@ -121,6 +124,31 @@ TEST_F(ExtractTest, ClimbingNamesStayInsideTheFolder)
     EXPECT_EQ(AllFiles().size(), files.size() + 1); // the archive itself and one file per entry
     EXPECT_TRUE(fs::exists(folder / "rooted.txt"));
     EXPECT_TRUE(fs::exists(folder / "etc" / "abs.txt"));
+}
+
+TEST_F(ExtractTest, PathsUpToTheSystemsLimitAreWrittenAndLongerOnesAreErrors)
+{
+    // The longest path the system takes (PATH_MAX - 1 bytes) through folders of 200 bytes, then 1 MiB of folders.
+    std::string deep;
+    const size_t length = PATH_MAX - 1 - folder.string().size() - 1;
+    while (deep.size() + 201 < length)
+        deep += std::string(200, 'd') + "\\";
+    deep += std::string(length - deep.size(), 'f');
+    std::string hostile;
+    for (int i = 0; i < (1 << 19); ++i)
+        hostile += "e\\";
+    const FatPair fat = MakeFatArchive({{deep, Bytes{1}}, {hostile + "x.bin", Bytes{2}}});
+    Put("deep.BIG", fat.big);
+    ASSERT_TRUE(bf.Open(Put("deep.fat", fat.fat)));
+    bf.ExtractEntry(0);
+    std::string written = (folder / deep).string();
+    std::replace(written.begin(), written.end(), '\\', '/');
+    EXPECT_EQ(written.size(), size_t(PATH_MAX - 1));
+    EXPECT_EQ(ReadFileBytes(written), Bytes{1});
+    const std::string error = ErrorOf([&] { bf.ExtractEntry(1); });
+    EXPECT_EQ(error.rfind("Cannot create file \"" + folder.string() + "/e/e/", 0), 0u);
+    EXPECT_EQ(error.substr(error.size() - 21), "\". File name too long");
+    EXPECT_FALSE(fs::exists(folder / "e"));
 }
 
 TEST_F(ExtractTest, ExistingLinkIsReplacedNotWrittenThrough)
@@ -243,7 +271,8 @@ TEST_F(ExtractTest, BankSoundsGoToTheChosenWriter)
     for (int format : {0, 1}) {
         fe.options[OptionId::ConvertFormat] = format;
         EXPECT_TRUE(bf.ExtractEntry(0));
-        const std::string used = base + (format == 0 ? ".wav" : ".ogg");
+        const std::string used = FitName(Win1252ToUtf8(ChangeFileExt(bf.Entries[0].Name, format == 0 ? ".wav" : ".ogg")), 255);
+        EXPECT_EQ(used.substr(used.size() - 4), format == 0 ? ".wav" : ".ogg");
         EXPECT_TRUE(fs::is_regular_file(folder / used));
         EXPECT_EQ(fe.Lines(MemoId::Memo1).back(), "entry 0: name too long for the file system, shortened to " + used);
     }

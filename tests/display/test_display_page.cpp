@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QButtonGroup>
 #include <QTest>
 #include <QTimer>
 
@@ -311,6 +312,18 @@ TEST_F(DisplayPageTest, ExportWritesUnderTheBinFileName)
     const std::string refused = self + ": the output would replace its own source file, not written.";
     EXPECT_TRUE(w->BinPages->Memo3->toPlainText().endsWith(QString::fromStdString(refused)));
     EXPECT_EQ(dialogs.warnings, std::vector<std::string>{refused});
+    // The same for a 3DS export.
+    const std::string self3ds = (dir.path() / "self.3DS").string();
+    WriteFileBytes(self3ds, {4, 5});
+    w->BinFile->FileName = self3ds;
+    w->BinFile->Inputs.Add(self3ds);
+    w->findChild<QButtonGroup*>("RadioGroup2")->button(1)->setChecked(true);
+    std::filesystem::current_path(dir.path());
+    page->Button6->click();
+    std::filesystem::current_path(old);
+    w->findChild<QButtonGroup*>("RadioGroup2")->button(0)->setChecked(true);
+    EXPECT_EQ(ReadFileBytes(self3ds), (std::vector<uint8_t>{4, 5}));
+    EXPECT_EQ(dialogs.warnings.back(), self3ds + ": the output would replace its own source file, not written.");
     EXPECT_TRUE(std::filesystem::exists(dir.path() / (cafe + ".mtl")));
     std::ifstream obj(dir.path() / (cafe + ".obj"), std::ios::binary);
     std::string header, mtllib;

@@ -350,6 +350,20 @@ TEST_F(ActorLoader, ListBudgetsFollowTheFileSize)
     EXPECT_EQ(world.Models[1].Name, std::string(kMaxNameBytes, 'n') + "1");
     EXPECT_EQ(ui.Lines(MemoId::Memo2)[0], "Filename      : " + std::string(kMaxNameBytes, 'n') + "...");
 
+    // A bone mesh named 40,000 times: each part it enters writes its "Mesh/Bone?" line, which costs from the
+    // budget as well.
+    Load({{0x900, ListData(std::vector<uint32_t>(40000, 0xA1))}, {0xA1, ActorData(ActorMesh(1, 0))}});
+    bin.Blocks[1].Name = "B_bone.gao";
+    bin.LoadActorGeometry(0, false, Identity(), true);
+    partBytes = 12 + bin.Blocks[1].Size;
+    uint64_t bones = 0;
+    for (int64_t left = static_cast<int64_t>(PartBudget(bin)); left >= static_cast<int64_t>(partBytes); ++bones)
+        left -= static_cast<int64_t>(partBytes + 64);
+    ASSERT_LT(bones, 40000u);
+    std::vector<std::string> lines(bones, "Mesh/Bone?B_bone");
+    lines.push_back(Skipped(40000 - bones, "part", kParts));
+    EXPECT_EQ(Memo3(), lines);
+
     // A 1.7 MB mesh named 8 times directly, and twice through an inner list: every part loads (no export is
     // asked for: the format option selects none).
     ui.options[OptionId::ModelFormat] = -1;

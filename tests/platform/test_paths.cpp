@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "platform/Paths.h"
 
 namespace fs = std::filesystem;
@@ -13,6 +15,9 @@ TEST(SafeJoin, StoredNamesStayInsideTheBase)
     EXPECT_EQ(SafeJoin(base, "\\root.txt"), fs::path("/data/out/root.txt"));
     EXPECT_EQ(SafeJoin(base, "C:\\Windows\\x.dll"), fs::path("/data/out/C/Windows/x.dll"));
     EXPECT_EQ(SafeJoin(base, "sfx\\C:\\x.wav"), fs::path("/data/out/sfx/C:/x.wav")); // no drive letter there
+    EXPECT_EQ(SafeJoin(base, ".:\\x.wav"), fs::path("/data/out/.:/x.wav"));           // only A to Z are drives
+    EXPECT_EQ(ResolveStoredPath(base, ".:\\x.wav"), fs::path("/data/out/.:/x.wav"));
+    EXPECT_EQ(ResolveStoredPath(base, "z:\\x.wav"), fs::path("/x.wav"));
     EXPECT_EQ(SafeJoin(base, "./x/./y"), fs::path("/data/out/x/y"));
     EXPECT_EQ(SafeJoin(base, ""), fs::path("/data/out/_"));
     EXPECT_EQ(SafeJoin(base, "\\\\"), fs::path("/data/out/_"));
@@ -44,19 +49,31 @@ TEST(NameHelpers, DelphiStyleNameParts)
 
 TEST(SafeJoin, NamesLongerThanTheFileSystemTakesAreCutToFit)
 {
-    const std::string e = "\xC3\xA9", euro = "\xE2\x82\xAC";
+    const std::string e = "\xC3\xA9", euro = "\xE2\x82\xAC", smile = "\xF0\x9F\x98\x80";
     auto times = [](const std::string& s, int n) {
         std::string out;
         for (int i = 0; i < n; ++i)
             out += s;
         return out;
     };
-    // whole characters of two and three bytes, the extension kept
-    EXPECT_EQ(FitName(times(e, 150) + ".txt", 255), times(e, 125) + ".txt");
-    EXPECT_EQ(FitName(times(euro, 100) + ".txt", 255), times(euro, 83) + ".txt");
-    EXPECT_EQ(FitName(times(e, 10), 5), times(e, 2));
+    // The start in whole characters of two, three and four bytes, "~" and a fixed hash of the whole name, the
+    // extension (from the last dot) kept. The hash is pinned: a name shortens alike on every run and machine.
+    EXPECT_EQ(FitName(times(e, 150) + ".txt", 255), times(e, 121) + "~92427A8B.txt");
+    EXPECT_EQ(FitName(times(euro, 100) + ".txt", 255), times(euro, 80) + "~78299403.txt");
+    EXPECT_EQ(FitName(times(smile, 100) + ".txt", 256), times(smile, 60) + "~1F6CE163.txt");
+    EXPECT_EQ(FitName("voice.take2" + std::string(300, 'x') + ".wav", 255).substr(242), "~DEDB6120.wav");
+    EXPECT_EQ(FitName(times(e, 10), 5), times(e, 2)); // no room for a mark
     // an extension that leaves no room is cut with the rest
-    EXPECT_EQ(FitName("a." + std::string(300, 'x'), 255), "a." + std::string(253, 'x'));
+    EXPECT_EQ(FitName("a." + std::string(300, 'x'), 255), "a." + std::string(244, 'x') + "~ED46AB26");
+    // Names that begin alike stay apart, and none meets a name that fits.
+    const std::string fits = std::string(251, 'A') + ".txt";
+    EXPECT_EQ(FitName(fits, 255), fits);
+    std::set<std::string> names{fits};
+    for (const std::string& tail : {std::string("XXXX.txt"), std::string("YYYY.txt"), std::string(49, 'A') + ".txt"}) {
+        const std::string cut = FitName(std::string(251, 'A') + tail, 255);
+        EXPECT_LE(cut.size(), 255u);
+        EXPECT_TRUE(names.insert(cut).second) << cut;
+    }
 
     // The limit is the file system's: a file and a folder name, from Windows-1252 bytes.
     const fs::path base = "/data/out";
@@ -64,10 +81,11 @@ TEST(SafeJoin, NamesLongerThanTheFileSystemTakesAreCutToFit)
         GTEST_SKIP() << "the cases below are worked out for 255-byte names";
     bool cut = true;
     EXPECT_EQ(SafeJoin(base, "sub\\" + std::string(150, '\xE9') + ".txt", NameBytes::Win1252, &cut),
-              base / "sub" / (times(e, 125) + ".txt"));
+              base / "sub" / (times(e, 121) + "~92427A8B.txt"));
     EXPECT_TRUE(cut);
-    EXPECT_EQ(SafeJoin(base, std::string(300, 'd') + "/" + std::string(255, 'f'), NameBytes::FileSystem, &cut),
-              base / std::string(255, 'd') / std::string(255, 'f'));
+    const fs::path deep = SafeJoin(base, std::string(300, 'd') + "/" + std::string(255, 'f'), NameBytes::FileSystem, &cut);
+    EXPECT_EQ(deep.parent_path(), base / FitName(std::string(300, 'd'), 255));
+    EXPECT_EQ(deep.filename(), std::string(255, 'f'));
     EXPECT_TRUE(cut);
     EXPECT_EQ(SafeJoin(base, std::string(255, 'f'), NameBytes::Win1252, &cut), base / std::string(255, 'f'));
     EXPECT_FALSE(cut);

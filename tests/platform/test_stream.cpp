@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "bin/TBinFile.h"
@@ -245,4 +247,71 @@ TEST(OutputFile, WritePastTheFileSizeLimitIsAWriteErrorAndLeavesNoFile)
     const std::string source = dir.file("source.bin");
     WriteFileBytes(source, std::vector<uint8_t>(1 << 20, 7));
     EXPECT_EXIT(WriteBeyondTheLimit(dir, source), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(OutputFile, ReplacedFilesKeepTheirModeAndNothingIsLeftBehind)
+{
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    auto names = [](const TempDir& dir) {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    auto modeOf = [](const std::string& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mode & 0777;
+    };
+    std::string euros; // 246 bytes: the temporary name's stem is cut to 64 bytes, inside the 22nd character
+    for (int i = 0; i < 82; ++i)
+        euros += "\xE2\x82\xAC";
+    const bool unnamed = TReplacingFile::UnnamedFiles;
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporary file" : "unnamed temporary file");
+        TReplacingFile::UnnamedFiles = !named;
+        TempDir dir;
+        const std::string target = dir.file(euros);
+        WriteFileBytes(target, {1});
+        ::chmod(target.c_str(), 0600);
+        EXPECT_TRUE(WriteReplacingFile(target, TFileIds(), [&](TFileStream& f) {
+            f.WriteValue<uint8_t>(2);
+            // Only the named way shows the file while it is written: ".<first 21 characters>.xxxxxxxx.part".
+            const auto now = names(dir);
+            ASSERT_EQ(now.size(), named ? 2u : 1u);
+            if (named) {
+                EXPECT_EQ(now[0].substr(0, 65) + now[0].substr(74), "." + euros.substr(0, 63) + ".part");
+            }
+        }));
+        EXPECT_EQ(ReadFileBytes(target), std::vector<uint8_t>{2});
+        EXPECT_EQ(modeOf(target), 0600u);
+        // A writer that fails leaves the file as it was and nothing beside it.
+        EXPECT_THROW(WriteReplacingFile(target, TFileIds(), [](TFileStream&) { throw EStreamError("failed"); }),
+                     EStreamError);
+        EXPECT_EQ(ReadFileBytes(target), std::vector<uint8_t>{2});
+        EXPECT_EQ(names(dir), std::vector<std::string>{euros});
+        // A new file has the usual mode; one replaced by a plain output keeps its own.
+        WriteReplacingFile(dir.file("new"), TFileIds(), [](TFileStream&) {});
+        EXPECT_EQ(modeOf(dir.file("new")), 0666u & ~mask);
+        ::chmod(dir.file("new").c_str(), 0640);
+        WriteOutputFile(dir.file("new"), [](TFileStream&) {});
+        EXPECT_EQ(modeOf(dir.file("new")), 0640u);
+    }
+    TReplacingFile::UnnamedFiles = unnamed;
+
+    // A write killed before its commit leaves nothing.
+    TempDir dir;
+    const pid_t child = fork();
+    if (child == 0) {
+        TReplacingFile file(dir.file("out.bin"));
+        file.Stream().WriteBuffer(euros.data(), int64_t(euros.size()));
+        file.Stream().Sync();
+        ::kill(::getpid(), SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(names(dir).empty());
 }
