@@ -92,18 +92,22 @@ std::optional<std::string> QtDialogs::RunSaveDialog(const FileDialogSpec& reques
 namespace {
 
 // A box's text fits on any screen: about 1,000 characters at most, and a word longer than a line of the box (a
-// path) may break anywhere, at zero-width spaces put in every few characters.
+// path) may break anywhere, at zero-width spaces put in every few characters, never inside a surrogate pair.
 QString BoxText(const std::string& text)
 {
     constexpr qsizetype kLength = 1000, kWord = 40, kStep = 10;
     const QString shown = ShownText(text, kLength);
     QString out;
     out.reserve(shown.size() + shown.size() / kStep);
-    qsizetype run = 0;
+    qsizetype run = 0, next = kWord; // the word's length so far, and past which length it may break next
     for (const QChar c : shown) {
-        run = c.isSpace() ? 0 : run + 1;
-        if (run > kWord && run % kStep == 1 && !c.isLowSurrogate())
+        if (c.isSpace()) {
+            run = 0;
+            next = kWord;
+        } else if (++run > next && !c.isLowSurrogate()) {
             out += QChar(0x200B);
+            next = run + kStep - 1;
+        }
         out += c;
     }
     return out;

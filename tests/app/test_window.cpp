@@ -681,6 +681,37 @@ TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
     EXPECT_TRUE(shown.startsWith("Contact the author! nnn"));
     EXPECT_TRUE(shown.endsWith("nnn multiple datablocks?"));
     EXPECT_EQ(seen[0].text, "Not a valid/supported file!");
+
+    // A text of 1,000 characters is shown whole. One word of 1 MB of characters outside the BMP (4 bytes in
+    // UTF-8, a surrogate pair in UTF-16) is cut at whole characters on both sides of the "…", and wraps on both
+    // sides of it with no break opportunity inside a pair.
+    QString words;
+    while (words.size() < 995)
+        words += "word ";
+    words += "word.";
+    answer();
+    dialogs.Warning(words.toStdString());
+    std::string clefs;
+    for (int i = 0; i < (1 << 18); ++i)
+        clefs += "\xF0\x9D\x84\x9E"; // U+1D11E
+    clefs += '.'; // an odd length: both cuts would fall inside a pair
+    answer();
+    dialogs.Information(clefs);
+    ASSERT_EQ(seen.size(), 7u);
+    EXPECT_EQ(seen[5].text.size(), 1000);
+    EXPECT_EQ(seen[5].text, words);
+    EXPECT_EQ(seen[6].icon, QMessageBox::Information);
+    EXPECT_TRUE(seen[6].fits);
+    EXPECT_TRUE(seen[6].text.isValidUtf16());
+    shown = seen[6].text;
+    shown.remove(QChar(0x200B));
+    EXPECT_LE(shown.size(), 1000);
+    EXPECT_TRUE(shown.isValidUtf16());
+    const qsizetype mark = shown.indexOf(QChar(0x2026));
+    ASSERT_GT(mark, 0);
+    const QString whole = QString::fromStdString(clefs);
+    EXPECT_EQ(shown.left(mark), whole.left(mark));
+    EXPECT_EQ(shown.mid(mark + 1), whole.right(shown.size() - mark - 1));
 }
 
 TEST(OpenDialog, DefaultExtensionOnlyForANameThatDoesNotExistAsItIs)
