@@ -6,6 +6,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QTextBoundaryFinder>
 
 #include "app/LogBox.h"
 
@@ -91,24 +92,27 @@ std::optional<std::string> QtDialogs::RunSaveDialog(const FileDialogSpec& reques
 
 namespace {
 
-// A box's text fits on any screen: about 1,000 characters at most, and a word longer than a line of the box (a
-// path) may break anywhere, at zero-width spaces put in every few characters, never inside a surrogate pair.
+// A box's text fits on any screen: about 1,000 characters at most. A stretch of more than kWord characters where
+// the text may not break (a path without separators) gets zero-width spaces every few characters, never inside a
+// surrogate pair; a text without such a stretch is shown as it is.
 QString BoxText(const std::string& text)
 {
-    constexpr qsizetype kLength = 1000, kWord = 40, kStep = 10;
+    constexpr qsizetype kLength = 1000, kWord = 50, kStep = 10;
     const QString shown = ShownText(text, kLength);
     QString out;
-    out.reserve(shown.size() + shown.size() / kStep);
-    qsizetype run = 0, next = kWord; // the word's length so far, and past which length it may break next
-    for (const QChar c : shown) {
-        if (c.isSpace()) {
-            run = 0;
-            next = kWord;
-        } else if (++run > next && !c.isLowSurrogate()) {
-            out += QChar(0x200B);
-            next = run + kStep - 1;
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, shown);
+    for (qsizetype from = 0, to = breaks.toNextBoundary(); to != -1; from = to, to = breaks.toNextBoundary()) {
+        if (to - from <= kWord) {
+            out += QStringView(shown).mid(from, to - from);
+            continue;
         }
-        out += c;
+        for (qsizetype i = from, next = from + kStep; i < to; ++i) {
+            if (i >= next && !shown[i].isLowSurrogate()) {
+                out += QChar(0x200B);
+                next = i + kStep;
+            }
+            out += shown[i];
+        }
     }
     return out;
 }

@@ -712,6 +712,19 @@ TEST(MainWindow, MessageBoxesShowTheKindTheirTextIs)
     const QString whole = QString::fromStdString(clefs);
     EXPECT_EQ(shown.left(mark), whole.left(mark));
     EXPECT_EQ(shown.mid(mark + 1), whole.right(shown.size() - mark - 1));
+
+    // A path that may break at its separators is shown as it is: no zero-width space goes into what is copied.
+    const std::string ordinary = "Cannot open file \"/home/player/Games/levels/" + std::string(42, 'l') + ".BIG\".";
+    answer();
+    dialogs.ErrorBox(ordinary);
+    // A word that begins with one plain character before the pairs breaks between pairs, never inside one.
+    answer();
+    dialogs.MessageBox("a" + clefs.substr(0, 4 * 60));
+    ASSERT_EQ(seen.size(), 9u);
+    EXPECT_EQ(seen[7].text.toStdString(), ordinary);
+    EXPECT_TRUE(seen[7].fits);
+    EXPECT_TRUE(seen[8].text.contains(QChar(0x200B)));
+    EXPECT_TRUE(seen[8].text.isValidUtf16());
 }
 
 TEST(OpenDialog, DefaultExtensionOnlyForANameThatDoesNotExistAsItIs)
