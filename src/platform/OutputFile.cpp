@@ -110,9 +110,20 @@ fs::path TemporaryName(const fs::path& path, std::mt19937_64& random)
     return path.parent_path() / ("." + Utf8Prefix(path.filename().string(), 64) + tail);
 }
 
-std::mt19937_64 NewRandom()
+// A fresh hidden name beside `target`, made by `make` (0 when it made a file of that name, else the error): a name
+// that is taken already is tried again with another, up to 100 times. Raises the error that ended the tries.
+template <typename Make>
+fs::path FreshName(const fs::path& target, Make&& make)
 {
-    return std::mt19937_64(std::random_device{}() ^ static_cast<uint64_t>(::getpid()) << 32);
+    std::mt19937_64 random(std::random_device{}() ^ static_cast<uint64_t>(::getpid()) << 32);
+    for (int attempt = 0;; ++attempt) {
+        fs::path name = TemporaryName(target, random);
+        const int error = make(name);
+        if (error == 0)
+            return name;
+        if (error != EEXIST || attempt == 99)
+            CannotCreate(target, error);
+    }
 }
 
 } // namespace
@@ -127,18 +138,11 @@ TReplacingFile::TReplacingFile(const fs::path& path, unsigned mode) : path_(path
     // Where the file system or the kernel has no such files, a fresh hidden name, created exclusively.
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     int fd = UnnamedFiles ? ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode) : -1;
-    if (fd < 0) {
-        std::mt19937_64 random = NewRandom();
-        for (int attempt = 0; fd < 0; ++attempt) {
-            temp_ = TemporaryName(path, random);
-            fd = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-            if (fd < 0 && (errno != EEXIST || attempt == 99)) {
-                const int error = errno;
-                temp_.clear();
-                CannotCreate(path, error);
-            }
-        }
-    }
+    if (fd < 0)
+        temp_ = FreshName(path, [&](const fs::path& name) {
+            fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+            return fd < 0 ? errno : 0;
+        });
     struct stat st {};
     if (::fstat(fd, &st) == 0) {
         device_ = st.st_dev;
@@ -180,20 +184,13 @@ void TReplacingFile::Discard()
 void TReplacingFile::Name()
 {
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-    std::mt19937_64 random = NewRandom();
-    for (int attempt = 0;; ++attempt) {
-        temp_ = TemporaryName(path_, random);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_.c_str(), AT_SYMLINK_FOLLOW) == 0)
-            return;
-        int error = errno;
+    temp_ = FreshName(path_, [&](const fs::path& name) {
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return 0;
+        const int error = errno;
         // Without /proc: the descriptor itself, which needs the privilege to do so.
-        if (error == ENOENT && ::linkat(fd_, "", AT_FDCWD, temp_.c_str(), AT_EMPTY_PATH) == 0)
-            return;
-        if (error != EEXIST || attempt == 99) {
-            temp_.clear();
-            CannotCreate(path_, error);
-        }
-    }
+        return error == ENOENT && ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0 ? 0 : error;
+    });
 }
 
 void TReplacingFile::Commit(bool sync)
